@@ -1,0 +1,114 @@
+// The game's chief header: the process-wide records every game module shares (settings,
+// folders, display and layout values, the level list), the screen states and the fixed object
+// numbers under which the game keeps its sounds, sprites, images, fonts and windows.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "runtime/data/text.h"
+
+constexpr const char16_t* kGameTitle = u"Cratevale";
+constexpr const char16_t* kGameVersion = u"1.0";
+
+// The player's settings, kept in Cratevale.prefs.
+struct SettingsRecord {
+  Text Language = u"en_GB";
+  int MusicOn = 1;
+  int GameScreen = 0;   // 0 full screen, 1 windowed, 2 borderless
+  int Resolution = 0;   // index into the resolution list
+  int Gamepad = 0;
+  int Pad = 0;
+  int Button = 1;
+  Text LastPlayed;
+};
+extern SettingsRecord Settings;
+
+// Folders, each ending in "/": the executable's, the player's, and where everything is written.
+struct FolderRecord {
+  Text GameDir;
+  Text UserDir;
+  Text SaveTo;
+};
+extern FolderRecord Folders;
+
+// The opened screen and the play-screen layout.
+struct DisplayRecord {
+  int ScreenWidth = 0;
+  int ScreenHeight = 0;
+  int AspectRatio = 0;  // class 0-7
+  int TileSize = 64;
+  int OffsetX = 0;
+  int OffsetY = 0;
+  int DesktopCount = 1;  // number of monitors, for the log's report
+};
+extern DisplayRecord Display;
+
+// One level of the map pack, in the pack's index order.
+struct LevelRecord {
+  Text Name;
+  Text TitleKey;
+  int Unlocked = 0;
+  int64_t CardSprite = 0;
+  int64_t Steps = 0;
+  int64_t TimeMs = 0;
+};
+extern std::vector<LevelRecord> LevelList;
+
+// The screen the main loop shows.
+enum GameStates {
+  StudioSplash = 0,
+  TitleSplash = 1,
+  MainMenu = 2,
+  LevelSelect = 3,
+  Credits = 4,
+  MenuSettings = 5,
+  MenuQuit = 6,
+  Playing = 7,
+  InGameMenu = 8,
+  GameSettings = 9,
+  GameQuit = 10,
+  LevelComplete = 11,
+  GameComplete = 12,
+};
+extern int GameState;
+
+// Sounds.
+constexpr int MenuMusic = 0;
+constexpr int GameMusic = 1;
+constexpr int RolloverSound = 2;
+constexpr int ClickSound = 3;
+
+// Sprites.
+constexpr int SpriteDimmer = 1;
+constexpr int SpriteTitle = 2;
+constexpr int SpriteStudioSplash = 3;
+constexpr int SpriteTitleBackground = 4;
+constexpr int SpriteCrate = 5;
+constexpr int SpriteTargetIcon = 6;
+constexpr int SpriteFloor = 7;
+constexpr int SpriteKeeperStanding = 8;  // 8-11: left, right, up, down
+constexpr int SpriteKeeperPushing = 12;  // 12-15: left, right, up, down
+constexpr int SpriteHudBar = 17;
+constexpr int SpriteHudName = 18;
+constexpr int SpriteHudTime = 19;
+constexpr int SpriteHudSteps = 20;
+constexpr int SpriteInGameMenu = 22;
+constexpr int SpriteSettingsPanel = 23;
+constexpr int SpriteMainMenu = 24;
+constexpr int SpriteLevelComplete = 25;
+constexpr int SpriteQuitQuestion = 26;
+constexpr int SpriteCredits = 27;
+constexpr int SpriteGameComplete = 28;
+
+// Images, fonts, windows.
+constexpr int ImageLockMark = 16;
+constexpr int FontMain = 0;
+constexpr int WindowMain = 0;
+
+// Interface colours: red in bits 0-7, green 8-15, blue 16-23, alpha 24-31.
+constexpr uint32_t ColourRgb(uint32_t r, uint32_t g, uint32_t b) { return r | (g << 8) | (b << 16); }
+constexpr uint32_t ColourTitleBar = ColourRgb(166, 74, 15);
+constexpr uint32_t ColourHighlight = ColourRgb(232, 106, 23);
+constexpr uint32_t ColourPanel = ColourRgb(86, 86, 86);
+constexpr uint32_t ColourPanelDark = ColourRgb(74, 74, 74);

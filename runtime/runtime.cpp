@@ -1,0 +1,18 @@
+// The memory block shared by every service.
+#include "runtime/runtime.h"
+
+#include <new>
+
+namespace {
+// Larger requests are refused rather than attempted: no pack entry of the game comes near it.
+constexpr int64_t kMaxBlockSize = int64_t{1} << 32;
+}  // namespace
+
+MemoryBlock memory_allocate(int64_t size) {
+  if (size <= 0 || size > kMaxBlockSize) return MemoryBlock();
+  try {
+    return MemoryBlock(static_cast<size_t>(size), 0);
+  } catch (const std::bad_alloc&) {
+    return MemoryBlock();
+  }
+}
