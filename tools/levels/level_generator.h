@@ -1,0 +1,35 @@
+// The level generator used while writing the game's levels: it builds a random room, puts
+// crates on targets and pulls them away by reverse play, then keeps the candidates the solver
+// finds hardest. Its results are starting points that a person curates; the build never runs it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/levels/level_solver.h"
+#include "tools/levels/level_source.h"
+
+struct GeneratorSettings {
+  int crates = 3;
+  int width = 8;         // the room inside its outer wall
+  int height = 6;
+  int obstacles = 6;     // wall pieces dropped into the room
+  int pulls = 60;        // reverse-play pulls before the level is taken
+  int attempts = 200;    // candidates tried
+  size_t search_limit = 200000;
+  uint64_t seed = 1;
+};
+
+struct Candidate {
+  Level level;
+  Solution solution;
+  int crate_changes = 0;  // how often the next push moves a different crate
+  int score = 0;
+};
+
+// Tries `attempts` candidates and returns the solvable ones, best score first.
+std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings);
+
+// Counts how often a solution switches from one crate to another.
+int CrateChanges(const Level& level, const std::string& moves);

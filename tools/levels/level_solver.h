@@ -1,0 +1,32 @@
+// The level solver: a search over pushes (the keeper's walks between pushes are found by
+// breadth-first search) that proves a level solvable and records one solution with the fewest
+// pushes it can find. Squares from which no crate can ever reach a target are pruned, as are
+// pushes that freeze a crate off its target; the lower bound is the cheapest assignment of
+// crates to targets by push distance.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "tools/levels/level_source.h"
+
+struct Solution {
+  bool solved = false;
+  bool optimal = false;      // no solution with fewer pushes exists
+  std::string moves;         // "l r u d" walks, "L R U D" pushes
+  int pushes = 0;
+  size_t expanded = 0;       // positions the search looked at
+  std::string failure;       // why there is no solution: "unsolvable" or "search limit reached"
+};
+
+constexpr size_t kDefaultSearchLimit = 3000000;
+
+// Solves a level that passed LevelProblem. The search first looks for a solution with the
+// fewest pushes; past `limit` expanded positions it settles for any solution it can find
+// within the same limit again.
+Solution SolveLevel(const Level& level, size_t limit = kDefaultSearchLimit);
+
+// Plays a move string on the level under the game's rules (a move into a wall, or into a crate
+// with a wall or a crate behind it, is refused). Returns 1 when every move could be made and
+// every target holds a crate at the end; counts the pushes made.
+int ReplayMoves(const Level& level, const std::string& moves, int* pushes = nullptr);

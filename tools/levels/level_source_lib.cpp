@@ -1,0 +1,207 @@
+// Level sources: reading the plain-text level notation and the level index, and the limits a
+// level must keep (see level_source.h).
+#include "tools/levels/level_source.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+constexpr size_t kMaxLineLength = 256;
+constexpr size_t kMaxNameLength = 32;
+
+bool IsMapCharacter(char c) {
+  return c == '#' || c == '$' || c == '.' || c == '@' || c == '*' || c == '+' || c == ' ' ||
+         c == '-' || c == '_';
+}
+
+// A map row holds only map characters and at least one wall.
+bool IsMapRow(std::string_view line) {
+  if (line.find('#') == std::string_view::npos) return false;
+  return std::all_of(line.begin(), line.end(), IsMapCharacter);
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+    text.remove_suffix(1);
+  return text;
+}
+
+// Splits a text into lines, dropping a "\r" before each line end.
+std::vector<std::string_view> SplitLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::string LineError(size_t line_number, const std::string& reason) {
+  return "line " + std::to_string(line_number + 1) + ": " + reason;
+}
+
+// A title key is "t" followed by letters and digits: it becomes a language-file key.
+bool IsTitleKey(std::string_view key) {
+  if (key.size() < 2 || key.size() > 255 || key[0] != 't') return false;
+  return std::all_of(key.begin(), key.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
+
+// Fills the level's cells from the map rows; the rows are known to hold map characters only.
+void FillCells(const std::vector<std::string_view>& rows, Level& level, int& keepers) {
+  level.height = static_cast<int>(rows.size());
+  level.width = 0;
+  for (std::string_view row : rows) level.width = std::max(level.width, static_cast<int>(row.size()));
+  level.walls.assign(static_cast<size_t>(level.width) * level.height, 0);
+  keepers = 0;
+  for (int y = 0; y < level.height; ++y) {
+    for (int x = 0; x < static_cast<int>(rows[y].size()); ++x) {
+      int cell = y * level.width + x;
+      switch (rows[y][x]) {
+        case '#': level.walls[cell] = 1; break;
+        case '$': level.crates.push_back(cell); break;
+        case '.': level.targets.push_back(cell); break;
+        case '*': level.crates.push_back(cell); level.targets.push_back(cell); break;
+        case '@': level.keeper = cell; ++keepers; break;
+        case '+': level.keeper = cell; level.targets.push_back(cell); ++keepers; break;
+        default: break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string ParseLevelSource(std::string_view source, Level& level) {
+  level = Level{};
+  std::vector<std::string_view> lines = SplitLines(source);
+  std::vector<std::string_view> rows;
+  bool map_ended = false;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string_view line = lines[i];
+    if (line.size() > kMaxLineLength) return LineError(i, "line too long");
+    if (IsMapRow(line)) {
+      if (map_ended) return LineError(i, "a second map");
+      // Trailing blanks are floor the notation does not need; drop them.
+      while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+      rows.push_back(line);
+      continue;
+    }
+    if (!rows.empty()) map_ended = true;
+    std::string_view text = TrimBlanks(line);
+    if (text.empty() || text[0] == ';') continue;
+    size_t colon = text.find(':');
+    if (colon == std::string_view::npos) return LineError(i, "neither a map row nor a \"Key: value\" line");
+    std::string_view key = TrimBlanks(text.substr(0, colon));
+    std::string_view value = TrimBlanks(text.substr(colon + 1));
+    if (key == "Title") {
+      if (!level.title_key.empty()) return LineError(i, "a second title");
+      if (!IsTitleKey(value)) return LineError(i, "the title must be a key such as tLevelDOCK");
+      level.title_key = std::string(value);
+    }
+  }
+  if (rows.empty()) return "no map";
+  if (level.title_key.empty()) return "no title key";
+  int keepers = 0;
+  FillCells(rows, level, keepers);
+  if (keepers != 1) return keepers == 0 ? "no keeper" : "more than one keeper";
+  std::sort(level.crates.begin(), level.crates.end());
+  std::sort(level.targets.begin(), level.targets.end());
+  return {};
+}
+
+std::vector<unsigned char> LevelEnclosure(const Level& level) {
+  size_t cells = static_cast<size_t>(level.width) * level.height;
+  std::vector<unsigned char> inside(cells, 0);
+  if (level.keeper < 0 || static_cast<size_t>(level.keeper) >= cells || level.walls.size() != cells)
+    return inside;
+  std::vector<int> queue{level.keeper};
+  inside[level.keeper] = 1;
+  for (size_t head = 0; head < queue.size(); ++head) {
+    int x = queue[head] % level.width;
+    int y = queue[head] / level.width;
+    const int dx[4] = {-1, 1, 0, 0};
+    const int dy[4] = {0, 0, -1, 1};
+    for (int d = 0; d < 4; ++d) {
+      int nx = x + dx[d];
+      int ny = y + dy[d];
+      if (nx < 0 || ny < 0 || nx >= level.width || ny >= level.height) continue;
+      int next = ny * level.width + nx;
+      if (level.walls[next] || inside[next]) continue;
+      inside[next] = 1;
+      queue.push_back(next);
+    }
+  }
+  return inside;
+}
+
+std::string LevelProblem(const Level& level) {
+  if (level.width > kBoardWidth || level.height > kBoardHeight)
+    return "larger than the " + std::to_string(kBoardWidth) + " x " + std::to_string(kBoardHeight) + " board";
+  if (level.keeper < 0) return "no keeper";
+  if (level.crates.empty()) return "no crates";
+  if (level.crates.size() > static_cast<size_t>(kMaxCrates))
+    return "more than " + std::to_string(kMaxCrates) + " crates";
+  if (level.crates.size() != level.targets.size())
+    return std::to_string(level.crates.size()) + " crates but " + std::to_string(level.targets.size()) + " targets";
+  std::vector<unsigned char> inside = LevelEnclosure(level);
+  // The keeper must not reach the edge of the map's rectangle: beyond it there are no walls.
+  for (int y = 0; y < level.height; ++y) {
+    for (int x = 0; x < level.width; ++x) {
+      bool edge = x == 0 || y == 0 || x == level.width - 1 || y == level.height - 1;
+      if (edge && inside[y * level.width + x]) return "the keeper is not enclosed by walls";
+    }
+  }
+  for (int crate : level.crates)
+    if (!inside[crate]) return "a crate lies where the keeper can never reach";
+  for (int target : level.targets)
+    if (!inside[target]) return "a target lies where the keeper can never reach";
+  return {};
+}
+
+std::string LevelToText(const Level& level) {
+  std::string text;
+  for (int y = 0; y < level.height; ++y) {
+    std::string row;
+    for (int x = 0; x < level.width; ++x) {
+      int cell = y * level.width + x;
+      bool crate = std::binary_search(level.crates.begin(), level.crates.end(), cell);
+      bool target = std::binary_search(level.targets.begin(), level.targets.end(), cell);
+      char c = ' ';
+      if (level.walls[cell]) c = '#';
+      else if (cell == level.keeper) c = target ? '+' : '@';
+      else if (crate) c = target ? '*' : '$';
+      else if (target) c = '.';
+      row += c;
+    }
+    while (!row.empty() && row.back() == ' ') row.pop_back();
+    text += row + "\n";
+  }
+  return text;
+}
+
+std::string ParseLevelIndex(std::string_view index, std::vector<std::string>& names) {
+  names.clear();
+  std::set<std::string> seen;
+  std::vector<std::string_view> lines = SplitLines(index);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string_view name = TrimBlanks(lines[i]);
+    if (name.empty() || name[0] == '#' || name[0] == ';') continue;
+    bool good = name.size() <= kMaxNameLength && std::all_of(name.begin(), name.end(), [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+    if (!good) return LineError(i, "a level name is lower-case letters, digits, \"-\" and \"_\", at most 32");
+    if (!seen.insert(std::string(name)).second) return LineError(i, "\"" + std::string(name) + "\" listed twice");
+    names.emplace_back(name);
+  }
+  if (names.empty()) return "no levels";
+  return {};
+}
