@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
+#include <unordered_set>
+#include <cstdio>
 
 namespace {
 
@@ -57,20 +60,44 @@ std::vector<int> FloorCells(const Level& level) {
   return cells;
 }
 
-// The floor must be one connected region without dead-end pockets of single cells.
-bool RoomIsGood(const Level& level, int crates) {
-  std::vector<int> floor = FloorCells(level);
-  if (static_cast<int>(floor.size()) < crates * 3 + 6) return false;
-  Level probe = level;
-  probe.keeper = floor[0];
-  std::vector<unsigned char> inside = LevelEnclosure(probe);
-  for (int c : floor) {
-    if (!inside[c]) return false;
-    int walls = 0;
-    for (int step : {-1, 1, -level.width, level.width}) walls += level.walls[c + step];
-    if (walls >= 3) return false;
+// Fills dead ends (floor cells with three walls around) and every floor region but the
+// largest; the room is good when enough floor remains.
+bool TidyRoom(Level& level, int crates) {
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (int c : FloorCells(level)) {
+      int walls = 0;
+      for (int step : {-1, 1, -level.width, level.width}) walls += level.walls[c + step];
+      if (walls >= 3) {
+        level.walls[c] = 1;
+        changed = true;
+      }
+    }
   }
-  return true;
+  std::vector<int> floor = FloorCells(level);
+  std::vector<unsigned char> best;
+  size_t best_size = 0;
+  std::vector<unsigned char> seen(level.walls.size(), 0);
+  for (int c : floor) {
+    if (seen[c]) continue;
+    Level probe = level;
+    probe.keeper = c;
+    std::vector<unsigned char> region = LevelEnclosure(probe);
+    size_t size = 0;
+    for (size_t i = 0; i < region.size(); ++i) {
+      if (region[i]) {
+        seen[i] = 1;
+        ++size;
+      }
+    }
+    if (size > best_size) {
+      best_size = size;
+      best = region;
+    }
+  }
+  for (int c : floor)
+    if (!best[c]) level.walls[c] = 1;
+  return static_cast<int>(best_size) >= crates * 3 + 6;
 }
 
 // Pulls crates away from their targets: the keeper walks to a crate, stands beside it and
@@ -110,6 +137,106 @@ void PullAway(Level& level, int pulls, Random& random) {
     if (occupied[c]) level.crates.push_back(static_cast<int>(c));
 }
 
+// Breadth-first reverse play from the solved position (crates on targets, keeper anywhere):
+// the last position found lies as many pushes from the solution as any position can, up to
+// `cap` positions searched. Takes that position as the level's start.
+void PullFarthest(Level& level, size_t cap, Random& random) {
+  const int offset[4] = {-1, 1, -level.width, level.width};
+  const int cells = level.width * level.height;
+  std::vector<unsigned char> floor(cells, 0);
+  for (int c = 0; c < cells; ++c) floor[c] = !level.walls[c];
+  struct Position {
+    std::vector<uint16_t> crates;
+    int keeper;
+  };
+  std::vector<Position> queue;
+  std::vector<int> depth;
+  std::unordered_set<std::string> seen;
+  std::vector<unsigned char> occupied(cells, 0);
+  std::vector<int> reach(cells, -1), child_reach(cells, -1);
+  int stamp = 0, child_stamp = 0;
+  // Marks the keeper's region and returns its lowest cell.
+  auto walk = [&](int keeper, std::vector<int>& reach, int& stamp) {
+    ++stamp;
+    std::vector<int> todo{keeper};
+    reach[keeper] = stamp;
+    int lowest = keeper;
+    for (size_t head = 0; head < todo.size(); ++head) {
+      lowest = std::min(lowest, todo[head]);
+      for (int step : offset) {
+        int next = todo[head] + step;
+        if (floor[next] && !occupied[next] && reach[next] != stamp) {
+          reach[next] = stamp;
+          todo.push_back(next);
+        }
+      }
+    }
+    return lowest;
+  };
+  auto region = [&](int keeper) { return walk(keeper, reach, stamp); };
+  auto key = [](const std::vector<uint16_t>& crates, int keeper) {
+    std::string text(reinterpret_cast<const char*>(crates.data()), crates.size() * 2);
+    text += static_cast<char>(keeper & 0xFF);
+    text += static_cast<char>(keeper >> 8);
+    return text;
+  };
+  std::vector<uint16_t> goal(level.targets.begin(), level.targets.end());
+  for (int c : goal) occupied[c] = 1;
+  for (int c = 0; c < cells; ++c) {
+    if (!floor[c] || occupied[c]) continue;
+    int lowest = region(c);
+    if (seen.insert(key(goal, lowest)).second) {
+      queue.push_back({goal, lowest});
+      depth.push_back(0);
+    }
+  }
+  for (int c : goal) occupied[c] = 0;
+  for (size_t head = 0; head < queue.size() && queue.size() < cap; ++head) {
+    Position position = queue[head];
+    for (int c : position.crates) occupied[c] = 1;
+    region(position.keeper);
+    for (size_t i = 0; i < position.crates.size(); ++i) {
+      int crate = position.crates[i];
+      for (int d = 0; d < 4; ++d) {
+        int keeper = crate + offset[d];
+        int back = keeper + offset[d];
+        if (reach[keeper] != stamp || !floor[back] || occupied[back]) continue;
+        std::vector<uint16_t> crates = position.crates;
+        crates[i] = static_cast<uint16_t>(keeper);
+        std::sort(crates.begin(), crates.end());
+        occupied[crate] = 0;
+        occupied[keeper] = 1;
+        int lowest = walk(back, child_reach, child_stamp);
+        occupied[keeper] = 0;
+        occupied[crate] = 1;
+        if (seen.insert(key(crates, lowest)).second) {
+          queue.push_back({crates, lowest});
+          depth.push_back(depth[head] + 1);
+        }
+      }
+    }
+    for (int c : position.crates) occupied[c] = 0;
+  }
+  // The deepest position with few crates left on their targets; ties broken at random.
+  std::vector<unsigned char> target(cells, 0);
+  for (int t : level.targets) target[t] = 1;
+  auto worth = [&](size_t i) {
+    int on = 0;
+    for (int c : queue[i].crates) on += target[c];
+    return depth[i] - 4 * on;
+  };
+  int best = -1 << 30;
+  std::vector<size_t> ties;
+  for (size_t i = 0; i < queue.size(); ++i) {
+    int w = worth(i);
+    if (w > best) { best = w; ties.clear(); }
+    if (w == best) ties.push_back(i);
+  }
+  const Position& chosen = queue[ties[random.Below(static_cast<int>(ties.size()))]];
+  level.crates.assign(chosen.crates.begin(), chosen.crates.end());
+  level.keeper = chosen.keeper;
+}
+
 // Walls that touch no floor, not even diagonally, are left out of the picture.
 void DropHiddenWalls(Level& level) {
   std::vector<unsigned char> inside = LevelEnclosure(level);
@@ -127,6 +254,27 @@ void DropHiddenWalls(Level& level) {
     }
   }
   level.walls = keep;
+  // Drop the empty rows and columns at the edges.
+  int left = level.width, right = -1, top = level.height, bottom = -1;
+  for (int y = 0; y < level.height; ++y)
+    for (int x = 0; x < level.width; ++x)
+      if (level.walls[y * level.width + x]) {
+        left = std::min(left, x); right = std::max(right, x);
+        top = std::min(top, y); bottom = std::max(bottom, y);
+      }
+  if (right < 0) return;
+  int width = right - left + 1;
+  auto move = [&](int c) { return (c / level.width - top) * width + (c % level.width - left); };
+  Level trimmed = level;
+  trimmed.width = width;
+  trimmed.height = bottom - top + 1;
+  trimmed.walls.assign(static_cast<size_t>(trimmed.width) * trimmed.height, 0);
+  for (int y = top; y <= bottom; ++y)
+    for (int x = left; x <= right; ++x) trimmed.walls[move(y * level.width + x)] = level.walls[y * level.width + x];
+  for (int& c : trimmed.crates) c = move(c);
+  for (int& c : trimmed.targets) c = move(c);
+  trimmed.keeper = move(level.keeper);
+  level = trimmed;
 }
 
 }  // namespace
@@ -149,10 +297,11 @@ int CrateChanges(const Level& level, const std::string& moves) {
 
 std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
   Random random(settings.seed);
+  int rejected_room = 0, rejected_target = 0, rejected_solve = 0;
   std::vector<Candidate> found;
   for (int attempt = 0; attempt < settings.attempts; ++attempt) {
     Level level = MakeRoom(settings, random);
-    if (!RoomIsGood(level, settings.crates)) continue;
+    if (!TidyRoom(level, settings.crates)) { ++rejected_room; continue; }
     std::vector<int> floor = FloorCells(level);
     std::vector<int> picks = floor;
     for (int i = 0; i < settings.crates; ++i) std::swap(picks[i], picks[i + random.Below(static_cast<int>(picks.size()) - i)]);
@@ -160,20 +309,22 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     std::sort(level.targets.begin(), level.targets.end());
     level.crates = level.targets;
     level.keeper = picks[settings.crates];
-    PullAway(level, settings.pulls, random);
+    if (settings.pulls > 0) PullAway(level, settings.pulls, random);
+    else PullFarthest(level, settings.search_limit, random);
     int on_target = 0;
     for (int c : level.crates) on_target += std::binary_search(level.targets.begin(), level.targets.end(), c);
-    if (on_target > settings.crates / 4) continue;
+    if (on_target > settings.crates / 4) { ++rejected_target; continue; }
     DropHiddenWalls(level);
     if (!LevelProblem(level).empty()) continue;
     Candidate candidate;
     candidate.solution = SolveLevel(level, settings.search_limit);
-    if (!candidate.solution.solved) continue;
+    if (!candidate.solution.solved) { ++rejected_solve; continue; }
     candidate.level = level;
     candidate.crate_changes = CrateChanges(level, candidate.solution.moves);
     candidate.score = candidate.solution.pushes + 3 * candidate.crate_changes;
     found.push_back(std::move(candidate));
   }
+  fprintf(stderr, "room %d target %d solve %d\n", rejected_room, rejected_target, rejected_solve);
   std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
   return found;
 }

@@ -19,7 +19,7 @@ constexpr int kFallbackWeight = 3;
 
 // What never changes during a search: the floor the keeper can reach, the targets, the dead
 // squares and the push distance from every cell to every target.
-struct Board {
+struct SearchBoard {
   int width = 0;
   int cells = 0;
   int offset[4] = {};
@@ -29,8 +29,8 @@ struct Board {
   std::vector<std::vector<int>> distance;  // [target number][cell]
 };
 
-Board MakeBoard(const Level& level) {
-  Board board;
+SearchBoard MakeBoard(const Level& level) {
+  SearchBoard board;
   board.width = level.width;
   board.cells = level.width * level.height;
   board.offset[0] = -1;
@@ -70,7 +70,7 @@ Board MakeBoard(const Level& level) {
 
 // The cheapest assignment of crates to targets (Hungarian method over push distances); at
 // least kInfinity when some crate can reach no free target.
-int AssignmentCost(const Board& board, const uint16_t* crates, int n) {
+int AssignmentCost(const SearchBoard& board, const uint16_t* crates, int n) {
   std::array<std::array<int, kMaxCrates + 1>, kMaxCrates + 1> cost{};
   for (int i = 0; i < n; ++i)
     for (int j = 0; j < n; ++j) cost[i + 1][j + 1] = board.distance[j][crates[i]];
@@ -153,7 +153,7 @@ class NodeTable {
 
 class Search {
  public:
-  Search(const Level& level, const Board& board) : board_(board), n_(static_cast<int>(level.crates.size())) {
+  Search(const Level& level, const SearchBoard& board) : board_(board), n_(static_cast<int>(level.crates.size())) {
     occupied_.assign(board.cells, 0);
     examining_.assign(board.cells, 0);
     reach_.assign(board.cells, 0);
@@ -183,7 +183,8 @@ class Search {
       ++expanded;
       if (h_[node] == 0) { ClearCrates(node); return node; }
       if (parent_.size() > limit) { ClearCrates(node); return -1; }
-      const uint16_t* crates = &crates_[static_cast<size_t>(node) * n_];
+      // A copy: storing children may move the node store.
+      std::vector<uint16_t> crates(&crates_[static_cast<size_t>(node) * n_], &crates_[static_cast<size_t>(node) * n_] + n_);
       for (int i = 0; i < n_; ++i) {
         int c = crates[i];
         for (int d = 0; d < 4; ++d) {
@@ -196,7 +197,7 @@ class Search {
           occupied_[to] = 0;
           occupied_[c] = 1;
           if (frozen) continue;
-          std::copy(crates, crates + n_, child.begin());
+          std::copy(crates.begin(), crates.end(), child.begin());
           child[i] = static_cast<uint16_t>(to);
           std::sort(child.begin(), child.end());
           int h = AssignmentCost(board_, child.data(), n_);
@@ -314,7 +315,7 @@ class Search {
     return false;
   }
 
-  const Board& board_;
+  const SearchBoard& board_;
   int n_;
   std::vector<uint16_t> crates_;  // n_ per node, ascending
   std::vector<uint16_t> keeper_;  // the keeper's cell; for pushes, the cell the crate left
@@ -333,7 +334,7 @@ class Search {
 };
 
 // The keeper's shortest walk from `from` to `to` around walls and crates, as move letters.
-std::string WalkPath(const Board& board, const std::vector<unsigned char>& occupied, int from, int to) {
+std::string WalkPath(const SearchBoard& board, const std::vector<unsigned char>& occupied, int from, int to) {
   std::vector<int> came(board.cells, -1);
   std::vector<int> queue{from};
   came[from] = 4;
@@ -353,7 +354,7 @@ std::string WalkPath(const Board& board, const std::vector<unsigned char>& occup
   return path;
 }
 
-std::string MovesOf(const Level& level, const Board& board, const std::vector<std::pair<int, int>>& pushes) {
+std::string MovesOf(const Level& level, const SearchBoard& board, const std::vector<std::pair<int, int>>& pushes) {
   std::vector<unsigned char> occupied(board.cells, 0);
   for (int c : level.crates) occupied[c] = 1;
   int keeper = level.keeper;
@@ -376,7 +377,7 @@ Solution SolveLevel(const Level& level, size_t limit) {
     solution.failure = "not a playable level";
     return solution;
   }
-  Board board = MakeBoard(level);
+  SearchBoard board = MakeBoard(level);
   for (int weight : {1, kFallbackWeight}) {
     Search search(level, board);
     bool exhausted = false;

@@ -8,9 +8,7 @@
 #include <string_view>
 #include <vector>
 
-constexpr int kBoardWidth = 30;
-constexpr int kBoardHeight = 15;
-constexpr int kMaxCrates = 12;
+#include "game/board.h"  // the board's size and its crate limit
 
 // One level as the toolchain sees it. Cells are numbered y * width + x inside the level's own
 // rectangle; crates and targets are kept in ascending cell order.
@@ -44,3 +42,8 @@ std::string LevelToText(const Level& level);
 // order; blank lines and lines starting with "#" or ";" are skipped. Returns an empty text or
 // the reason the index is malformed (a bad name, a name listed twice, no levels at all).
 std::string ParseLevelIndex(std::string_view index, std::vector<std::string>& names);
+
+// The title table (titles.tsv): a header line, then per title key a line of the key and its
+// title in each language of the header, tab-separated. Returns an empty text, or the reason the
+// table does not give every key of `keys` a title in every language.
+std::string TitleTableProblem(std::string_view table, const std::vector<std::string>& keys);

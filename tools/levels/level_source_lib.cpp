@@ -205,3 +205,32 @@ std::string ParseLevelIndex(std::string_view index, std::vector<std::string>& na
   if (names.empty()) return "no levels";
   return {};
 }
+
+std::string TitleTableProblem(std::string_view table, const std::vector<std::string>& keys) {
+  std::vector<std::string_view> lines = SplitLines(table);
+  auto fields_of = [](std::string_view line) {
+    std::vector<std::string_view> fields;
+    size_t start = 0;
+    for (size_t tab = line.find('\t'); tab != std::string_view::npos; tab = line.find('\t', start)) {
+      fields.push_back(TrimBlanks(line.substr(start, tab - start)));
+      start = tab + 1;
+    }
+    fields.push_back(TrimBlanks(line.substr(start)));
+    return fields;
+  };
+  if (lines.empty()) return "titles.tsv: no header";
+  size_t columns = fields_of(lines[0]).size();
+  if (columns < 2) return "titles.tsv: the header names no language";
+  std::set<std::string> titled;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    if (TrimBlanks(lines[i]).empty()) continue;
+    std::vector<std::string_view> fields = fields_of(lines[i]);
+    if (fields.size() != columns) return "titles.tsv: " + LineError(i, "not one title per language");
+    for (std::string_view field : fields)
+      if (field.empty()) return "titles.tsv: " + LineError(i, "an empty title");
+    if (!titled.insert(std::string(fields[0])).second) return "titles.tsv: " + LineError(i, "a key listed twice");
+  }
+  for (const std::string& key : keys)
+    if (!titled.count(key)) return "titles.tsv: no titles for " + key;
+  return {};
+}

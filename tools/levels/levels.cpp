@@ -1,29 +1,37 @@
-// The level toolchain's command line: proves levels solvable, solves one level, compiles the
-// level sources into the map pack's staging folder, and prints a level of a built map pack.
+// The level toolchain's command line: proves the levels solvable, solves one level, compiles
+// the level folder into the map pack's staging folder with the solutions file, prints a level
+// of a built map pack, and runs the generator used while writing levels.
 #include <chrono>
-#include <cstdlib>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tools/levels/level_art.h"
+#include "tools/levels/level_compiler.h"
 #include "tools/levels/level_generator.h"
 #include "tools/levels/level_solver.h"
 #include "tools/levels/level_source.h"
+#include "tools/mapwriter/mapwriter.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+
 int Usage() {
   std::fprintf(stderr,
-               "usage: levels solve <level source>\n"
-               "       levels verify <level folder>\n"
+               "usage: levels verify <level folder>\n"
+               "       levels compile <level folder> <staging folder> <solutions file>\n"
+               "       levels solve <level source>\n"
+               "       levels show <map pack or staging folder> <level name>\n"
                "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown>\n");
   return 2;
 }
 
-bool ReadFile(const std::string& path, std::string& text) {
+bool ReadFile(const fs::path& path, std::string& text) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
   std::ostringstream buffer;
@@ -32,71 +40,158 @@ bool ReadFile(const std::string& path, std::string& text) {
   return true;
 }
 
+bool WriteFile(const fs::path& path, const void* data, size_t size) {
+  std::error_code error;
+  fs::create_directories(path.parent_path(), error);
+  std::ofstream file(path, std::ios::binary);
+  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return static_cast<bool>(file);
+}
+
 double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Reads, checks and solves one level source; prints the reason and returns 0 when it fails.
-int LoadAndSolve(const std::string& path, const std::string& label, Level& level, Solution& solution) {
+// Reads, checks and solves one level source; gives the reason it fails, or an empty text.
+std::string LoadAndSolve(const fs::path& path, Level& level, Solution& solution) {
   std::string text;
-  if (!ReadFile(path, text)) {
-    std::fprintf(stderr, "%s: cannot read %s\n", label.c_str(), path.c_str());
-    return 0;
-  }
+  if (!ReadFile(path, text)) return "cannot read " + path.string();
   std::string problem = ParseLevelSource(text, level);
   if (problem.empty()) problem = LevelProblem(level);
-  if (!problem.empty()) {
-    std::fprintf(stderr, "%s: %s\n", label.c_str(), problem.c_str());
-    return 0;
-  }
+  if (!problem.empty()) return problem;
   solution = SolveLevel(level);
-  if (!solution.solved) {
-    std::fprintf(stderr, "%s: no solution (%s)\n", label.c_str(), solution.failure.c_str());
-    return 0;
-  }
-  return 1;
+  if (!solution.solved) return "no solution (" + solution.failure + ")";
+  if (!ReplayMoves(level, solution.moves)) return "the solver's solution does not solve it";
+  return {};
 }
 
-int CommandSolve(const std::string& path) {
+struct BuiltLevel {
+  std::string source;  // the source's name in the index
+  std::string name;    // the level's name in the pack: its number, two digits
   Level level;
   Solution solution;
-  auto start = std::chrono::steady_clock::now();
-  if (!LoadAndSolve(path, path, level, solution)) return 1;
-  std::printf("%s", LevelToText(level).c_str());
-  std::printf("crates %zu, pushes %d%s, moves %zu, positions %zu, %.2f s\n%s\n", level.crates.size(),
-              solution.pushes, solution.optimal ? " (fewest possible)" : "", solution.moves.size(),
-              solution.expanded, SecondsSince(start), solution.moves.c_str());
-  return 0;
-}
+};
 
-int CommandVerify(const std::string& folder) {
-  std::string index_text;
-  std::vector<std::string> names;
-  if (!ReadFile(folder + "/order.txt", index_text)) {
-    std::fprintf(stderr, "cannot read %s/order.txt\n", folder.c_str());
-    return 1;
+// Reads the index and the title table of a level folder and proves every level; prints one
+// line per level and a message naming each level that fails and why. Returns 1 when all pass.
+int ProveLevels(const fs::path& folder, std::vector<BuiltLevel>& built) {
+  std::string index_text, titles_text;
+  std::vector<std::string> sources;
+  if (!ReadFile(folder / "order.txt", index_text)) {
+    std::fprintf(stderr, "levels: cannot read %s\n", (folder / "order.txt").c_str());
+    return 0;
   }
-  std::string problem = ParseLevelIndex(index_text, names);
+  std::string problem = ParseLevelIndex(index_text, sources);
   if (!problem.empty()) {
-    std::fprintf(stderr, "order.txt: %s\n", problem.c_str());
-    return 1;
+    std::fprintf(stderr, "levels: order.txt: %s\n", problem.c_str());
+    return 0;
   }
   auto start = std::chrono::steady_clock::now();
   int failures = 0;
-  for (size_t i = 0; i < names.size(); ++i) {
-    Level level;
-    Solution solution;
+  std::vector<std::string> keys;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    BuiltLevel entry;
+    entry.source = sources[i];
+    entry.name = (i < 9 ? "0" : "") + std::to_string(i + 1);
     auto level_start = std::chrono::steady_clock::now();
-    if (!LoadAndSolve(folder + "/" + names[i] + ".txt", names[i], level, solution)) {
+    problem = LoadAndSolve(folder / (sources[i] + ".txt"), entry.level, entry.solution);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "levels: level %s (%s): %s\n", entry.name.c_str(), sources[i].c_str(), problem.c_str());
       ++failures;
       continue;
     }
-    std::printf("%2zu %-16s crates %2zu  pushes %3d%s  moves %4zu  positions %8zu  %6.2f s\n", i + 1,
-                names[i].c_str(), level.crates.size(), solution.pushes, solution.optimal ? "*" : " ",
-                solution.moves.size(), solution.expanded, SecondsSince(level_start));
+    keys.push_back(entry.level.title_key);
+    std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu  positions %8zu  %6.2f s\n", entry.name.c_str(),
+                sources[i].c_str(), entry.level.crates.size(), entry.solution.pushes,
+                entry.solution.optimal ? "*" : " ", entry.solution.moves.size(), entry.solution.expanded,
+                SecondsSince(level_start));
+    built.push_back(std::move(entry));
   }
-  std::printf("%zu levels, %d failed, %.2f s\n", names.size(), failures, SecondsSince(start));
-  return failures ? 1 : 0;
+  if (!ReadFile(folder / "titles.tsv", titles_text)) {
+    std::fprintf(stderr, "levels: cannot read %s\n", (folder / "titles.tsv").c_str());
+    ++failures;
+  } else if (!(problem = TitleTableProblem(titles_text, keys)).empty()) {
+    std::fprintf(stderr, "levels: %s\n", problem.c_str());
+    ++failures;
+  }
+  std::printf("%zu levels proved in %.2f s (* = fewest pushes possible)\n", built.size(), SecondsSince(start));
+  return failures == 0;
+}
+
+int CommandVerify(const fs::path& folder) {
+  std::vector<BuiltLevel> built;
+  return ProveLevels(folder, built) ? 0 : 1;
+}
+
+// Writes the staging folder of the map pack (index, MAPS/, TILES/, THUMBS/) afresh, and the
+// solutions file: a header line, then per level its name, source, move count, push count and
+// moves, tab-separated.
+int CommandCompile(const fs::path& folder, const fs::path& staging, const fs::path& solutions_path) {
+  std::vector<BuiltLevel> built;
+  if (!ProveLevels(folder, built)) return 1;
+  std::error_code error;
+  fs::remove_all(staging, error);
+  std::vector<std::string> names;
+  std::string solutions = "# level\tsource\tmoves\tpushes\tsolution\n";
+  bool written = true;
+  for (const BuiltLevel& entry : built) {
+    names.push_back(entry.name);
+    MapRecord map = CompileLevel(entry.level, entry.name);
+    MemoryBlock bytes = WriteMap(map);
+    std::vector<uint8_t> thumbnail = RenderThumbnail(map);
+    written = written && !bytes.empty() && !thumbnail.empty();
+    written = written && WriteFile(staging / "MAPS" / entry.name, bytes.data(), bytes.size());
+    written = written && WriteFile(staging / "THUMBS" / (entry.name + ".png"), thumbnail.data(), thumbnail.size());
+    solutions += entry.name + "\t" + entry.source + "\t" + std::to_string(entry.solution.moves.size()) + "\t" +
+                 std::to_string(entry.solution.pushes) + "\t" + entry.solution.moves + "\n";
+  }
+  MemoryBlock index = WriteMapIndex(MakeMapIndex(names));
+  written = written && WriteFile(staging / "index", index.data(), index.size());
+  for (int tile = 1; tile <= kTileCount; ++tile) {
+    std::vector<uint8_t> picture = RenderTile(tile);
+    written = written && !picture.empty() && WriteFile(staging / "TILES" / std::to_string(tile), picture.data(), picture.size());
+  }
+  written = written && WriteFile(solutions_path, solutions.data(), solutions.size());
+  if (!written) {
+    std::fprintf(stderr, "levels: cannot write %s or %s\n", staging.c_str(), solutions_path.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int CommandSolve(const fs::path& path) {
+  Level level;
+  Solution solution;
+  auto start = std::chrono::steady_clock::now();
+  std::string problem = LoadAndSolve(path, level, solution);
+  if (!problem.empty()) {
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), problem.c_str());
+    return 1;
+  }
+  std::printf("%s", LevelToText(level).c_str());
+  std::printf("crates %zu, pushes %d%s, moves %zu, crate changes %d, positions %zu, %.2f s\n%s\n",
+              level.crates.size(), solution.pushes, solution.optimal ? " (fewest possible)" : "",
+              solution.moves.size(), CrateChanges(level, solution.moves), solution.expanded, SecondsSince(start),
+              solution.moves.c_str());
+  return 0;
+}
+
+// Prints a level of a built map pack (or of its staging folder) in the level notation.
+int CommandShow(const fs::path& pack, const std::string& name) {
+  MapEntryReader read_entry = [&](const Text& entry) {
+    std::string bytes;
+    if (!fs::is_directory(pack) || !ReadFile(pack / text_to_utf8(entry), bytes)) return MemoryBlock{};
+    return MemoryBlock(bytes.begin(), bytes.end());
+  };
+  MemoryBlock bytes = read_entry(MapEntryName(text_from_utf8(name)));
+  MapRecord map = ParseMap(bytes.data(), static_cast<int64_t>(bytes.size()));
+  if (map.Width == 0) {
+    std::fprintf(stderr, "levels: no level %s in %s\n", name.c_str(), pack.c_str());
+    return 1;
+  }
+  Level level = LevelFromMap(map);
+  std::printf("Title: %s\n%s", level.title_key.c_str(), LevelToText(level).c_str());
+  return 0;
 }
 
 // Prints the best generated candidates in the notation, each with its figures as a comment.
@@ -129,8 +224,10 @@ int CommandGenerate(char** argv) {
 int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   std::string command = argv[1];
-  if (command == "solve") return CommandSolve(argv[2]);
-  if (command == "verify") return CommandVerify(argv[2]);
+  if (command == "verify" && argc == 3) return CommandVerify(argv[2]);
+  if (command == "compile" && argc == 5) return CommandCompile(argv[2], argv[3], argv[4]);
+  if (command == "solve" && argc == 3) return CommandSolve(argv[2]);
+  if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
   if (command == "generate" && argc == 10) return CommandGenerate(argv + 2);
   return Usage();
 }
