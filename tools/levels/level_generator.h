@@ -1,6 +1,6 @@
 // The level generator used while writing the game's levels: it builds a random room, puts
-// crates on targets and pulls them away by reverse play, then keeps the candidates the solver
-// finds hardest. Its results are starting points that a person curates; the build never runs it.
+// crates on targets and pulls them away by reverse play (every position so reached can be
+// solved by pushing), then ranks the candidates by the solver's solution. Its results are starting points that a person curates; the build never runs it.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +15,12 @@ struct GeneratorSettings {
   int width = 8;         // the room inside its outer wall
   int height = 6;
   int obstacles = 6;     // wall pieces dropped into the room
-  int pulls = 60;        // reverse-play pulls before the level is taken
+  // How the crates leave their targets: above 0, that many random pulls; 0, the position
+  // farthest from the solution that a breadth-first reverse search finds; below 0, the same in
+  // stages, each moving a group of -pulls crates while the others stand still.
+  int pulls = 0;
   int attempts = 200;    // candidates tried
-  size_t search_limit = 200000;
+  size_t search_limit = 200000;  // positions, for the reverse search and for the solver
   uint64_t seed = 1;
 };
 

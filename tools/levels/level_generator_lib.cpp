@@ -5,7 +5,6 @@
 #include <random>
 #include <string>
 #include <unordered_set>
-#include <cstdio>
 
 namespace {
 
@@ -101,35 +100,55 @@ bool TidyRoom(Level& level, int crates) {
 }
 
 // Pulls crates away from their targets: the keeper walks to a crate, stands beside it and
-// steps back, dragging it one cell. Favouring the crate pulled last makes longer pulls.
+// steps back, dragging it one cell. Pulls that would shut the keeper into a small pocket are
+// avoided (he could pull nothing more from there), and the crate pulled last is favoured so
+// that crates travel in runs.
 void PullAway(Level& level, int pulls, Random& random) {
   const int offset[4] = {-1, 1, -level.width, level.width};
   std::vector<unsigned char> occupied(level.walls.size(), 0);
   for (int c : level.crates) occupied[c] = 1;
-  int last = -1;
-  for (int i = 0; i < pulls; ++i) {
+  auto region_size = [&](int keeper) {
     Level probe = level;
-    probe.walls.assign(level.walls.begin(), level.walls.end());
     for (size_t c = 0; c < occupied.size(); ++c)
       if (occupied[c]) probe.walls[c] = 1;
+    probe.keeper = keeper;
     std::vector<unsigned char> reach = LevelEnclosure(probe);
-    std::vector<std::pair<int, int>> options;  // keeper cell, direction he steps back in
-    for (size_t k = 0; k < reach.size(); ++k) {
-      if (!reach[k]) continue;
+    return std::make_pair(static_cast<int>(std::count(reach.begin(), reach.end(), 1)), reach);
+  };
+  int last = -1;
+  for (int done = 0; done < pulls; ++done) {
+    std::vector<unsigned char> reach = region_size(level.keeper).second;
+    struct Option {
+      int crate, direction, room;
+    };
+    std::vector<Option> options;
+    int most = 0;
+    for (size_t cell = 0; cell < occupied.size(); ++cell) {
+      if (!occupied[cell]) continue;
+      int crate = static_cast<int>(cell);
       for (int d = 0; d < 4; ++d) {
-        int crate = static_cast<int>(k) - offset[d];
-        int back = static_cast<int>(k) + offset[d];
-        if (occupied[crate] && !level.walls[back] && !occupied[back]) options.emplace_back(static_cast<int>(k), d);
+        int keeper = crate + offset[d], back = keeper + offset[d];
+        if (!reach[keeper] || level.walls[back] || occupied[back]) continue;
+        occupied[crate] = 0;
+        occupied[keeper] = 1;
+        int room = region_size(back).first;
+        occupied[keeper] = 0;
+        occupied[crate] = 1;
+        options.push_back({crate, d, room});
+        most = std::max(most, room);
       }
     }
-    if (options.empty()) break;
-    std::pair<int, int> choice = options[random.Below(static_cast<int>(options.size()))];
-    for (const auto& option : options)
-      if (option.first - offset[option.second] == last && random.Chance(60)) choice = option;
-    auto [keeper, d] = choice;
-    occupied[keeper - offset[d]] = 0;
+    std::vector<Option> good;
+    for (const Option& option : options)
+      if (option.room * 2 >= most) good.push_back(option);
+    if (good.empty()) break;
+    Option choice = good[random.Below(static_cast<int>(good.size()))];
+    for (const Option& option : good)
+      if (option.crate == last && random.Chance(70)) choice = option;
+    int keeper = choice.crate + offset[choice.direction];
+    occupied[choice.crate] = 0;
     occupied[keeper] = 1;
-    level.keeper = keeper + offset[d];
+    level.keeper = keeper + offset[choice.direction];
     last = keeper;
   }
   level.crates.clear();
@@ -137,14 +156,23 @@ void PullAway(Level& level, int pulls, Random& random) {
     if (occupied[c]) level.crates.push_back(static_cast<int>(c));
 }
 
-// Breadth-first reverse play from the solved position (crates on targets, keeper anywhere):
-// the last position found lies as many pushes from the solution as any position can, up to
-// `cap` positions searched. Takes that position as the level's start.
-void PullFarthest(Level& level, size_t cap, Random& random) {
+// Breadth-first reverse play of the crates of `group` (cells of some of the level's crates),
+// the other crates standing still: a position found lies as many pushes from the level's
+// current position as any position can, up to `cap` positions searched. With `anywhere` the
+// keeper may start in any region (the current position is the solution), otherwise in his own.
+// Takes the deepest position with the fewest crates on targets as the level's new position.
+void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t cap, Random& random) {
   const int offset[4] = {-1, 1, -level.width, level.width};
   const int cells = level.width * level.height;
+  std::sort(group.begin(), group.end());
   std::vector<unsigned char> floor(cells, 0);
   for (int c = 0; c < cells; ++c) floor[c] = !level.walls[c];
+  std::vector<int> fixed;
+  for (int c : level.crates)
+    if (!std::binary_search(group.begin(), group.end(), c)) {
+      fixed.push_back(c);
+      floor[c] = 0;
+    }
   struct Position {
     std::vector<uint16_t> crates;
     int keeper;
@@ -180,10 +208,10 @@ void PullFarthest(Level& level, size_t cap, Random& random) {
     text += static_cast<char>(keeper >> 8);
     return text;
   };
-  std::vector<uint16_t> goal(level.targets.begin(), level.targets.end());
+  std::vector<uint16_t> goal(group.begin(), group.end());
   for (int c : goal) occupied[c] = 1;
   for (int c = 0; c < cells; ++c) {
-    if (!floor[c] || occupied[c]) continue;
+    if (!floor[c] || occupied[c] || (!anywhere && c != level.keeper)) continue;
     int lowest = region(c);
     if (seen.insert(key(goal, lowest)).second) {
       queue.push_back({goal, lowest});
@@ -223,7 +251,7 @@ void PullFarthest(Level& level, size_t cap, Random& random) {
   auto worth = [&](size_t i) {
     int on = 0;
     for (int c : queue[i].crates) on += target[c];
-    return depth[i] - 4 * on;
+    return depth[i] - 8 * on;
   };
   int best = -1 << 30;
   std::vector<size_t> ties;
@@ -233,7 +261,9 @@ void PullFarthest(Level& level, size_t cap, Random& random) {
     if (w == best) ties.push_back(i);
   }
   const Position& chosen = queue[ties[random.Below(static_cast<int>(ties.size()))]];
-  level.crates.assign(chosen.crates.begin(), chosen.crates.end());
+  level.crates = fixed;
+  level.crates.insert(level.crates.end(), chosen.crates.begin(), chosen.crates.end());
+  std::sort(level.crates.begin(), level.crates.end());
   level.keeper = chosen.keeper;
 }
 
@@ -297,11 +327,10 @@ int CrateChanges(const Level& level, const std::string& moves) {
 
 std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
   Random random(settings.seed);
-  int rejected_room = 0, rejected_target = 0, rejected_solve = 0;
   std::vector<Candidate> found;
   for (int attempt = 0; attempt < settings.attempts; ++attempt) {
     Level level = MakeRoom(settings, random);
-    if (!TidyRoom(level, settings.crates)) { ++rejected_room; continue; }
+    if (!TidyRoom(level, settings.crates)) continue;
     std::vector<int> floor = FloorCells(level);
     std::vector<int> picks = floor;
     for (int i = 0; i < settings.crates; ++i) std::swap(picks[i], picks[i + random.Below(static_cast<int>(picks.size()) - i)]);
@@ -309,22 +338,33 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     std::sort(level.targets.begin(), level.targets.end());
     level.crates = level.targets;
     level.keeper = picks[settings.crates];
-    if (settings.pulls > 0) PullAway(level, settings.pulls, random);
-    else PullFarthest(level, settings.search_limit, random);
+    if (settings.pulls > 0) {
+      PullAway(level, settings.pulls, random);
+    } else {
+      // Stages of reverse play, each moving a group of crates (all of them when pulls is 0).
+      int group_size = settings.pulls < 0 ? -settings.pulls : settings.crates;
+      std::vector<int> order = level.crates;
+      for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[random.Below(static_cast<int>(i))]);
+      for (size_t first = 0; first < order.size(); first += group_size) {
+        // The crates of this group, where the earlier stages left them: order holds targets,
+        // and this stage's crates still stand on theirs.
+        std::vector<int> group(order.begin() + first, order.begin() + std::min(order.size(), first + group_size));
+        PullFarthest(level, group, first == 0, settings.search_limit, random);
+      }
+    }
     int on_target = 0;
     for (int c : level.crates) on_target += std::binary_search(level.targets.begin(), level.targets.end(), c);
-    if (on_target > settings.crates / 4) { ++rejected_target; continue; }
+    if (on_target > settings.crates / 3) continue;
     DropHiddenWalls(level);
     if (!LevelProblem(level).empty()) continue;
     Candidate candidate;
     candidate.solution = SolveLevel(level, settings.search_limit);
-    if (!candidate.solution.solved) { ++rejected_solve; continue; }
+    if (!candidate.solution.solved) continue;
     candidate.level = level;
     candidate.crate_changes = CrateChanges(level, candidate.solution.moves);
     candidate.score = candidate.solution.pushes + 3 * candidate.crate_changes;
     found.push_back(std::move(candidate));
   }
-  fprintf(stderr, "room %d target %d solve %d\n", rejected_room, rejected_target, rejected_solve);
   std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
   return found;
 }

@@ -378,6 +378,11 @@ Solution SolveLevel(const Level& level, size_t limit) {
     return solution;
   }
   SearchBoard board = MakeBoard(level);
+  std::vector<uint16_t> start(level.crates.begin(), level.crates.end());
+  if (AssignmentCost(board, start.data(), static_cast<int>(start.size())) >= kInfinity) {
+    solution.failure = "unsolvable";  // some crate can never reach a target
+    return solution;
+  }
   for (int weight : {1, kFallbackWeight}) {
     Search search(level, board);
     bool exhausted = false;

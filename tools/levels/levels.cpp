@@ -27,7 +27,7 @@ int Usage() {
                "       levels compile <level folder> <staging folder> <solutions file>\n"
                "       levels solve <level source>\n"
                "       levels show <map pack or staging folder> <level name>\n"
-               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown>\n");
+               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit>]\n");
   return 2;
 }
 
@@ -205,6 +205,7 @@ int CommandGenerate(char** argv) {
   settings.attempts = std::atoi(argv[5]);
   settings.seed = std::strtoull(argv[6], nullptr, 10);
   size_t shown = std::strtoul(argv[7], nullptr, 10);
+  if (argv[8]) settings.search_limit = std::strtoul(argv[8], nullptr, 10);
   if (settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
       settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2)
     return Usage();
@@ -228,6 +229,6 @@ int main(int argc, char** argv) {
   if (command == "compile" && argc == 5) return CommandCompile(argv[2], argv[3], argv[4]);
   if (command == "solve" && argc == 3) return CommandSolve(argv[2]);
   if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
-  if (command == "generate" && argc == 10) return CommandGenerate(argv + 2);
+  if (command == "generate" && (argc == 10 || argc == 11)) return CommandGenerate(argv + 2);
   return Usage();
 }

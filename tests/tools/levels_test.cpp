@@ -1,0 +1,301 @@
+// The level toolchain: reading the level notation, the limits of a level, the solver and the
+// compiled maps and pictures.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <string>
+
+#include "tools/levels/level_art.h"
+#include "tools/levels/level_compiler.h"
+#include "tools/levels/level_solver.h"
+#include "tools/levels/level_source.h"
+#include "tools/mapwriter/mapwriter.h"
+
+namespace {
+
+Level Parse(const std::string& source) {
+  Level level;
+  EXPECT_EQ(ParseLevelSource(source, level), "") << source;
+  return level;
+}
+
+int Cell(const Level& level, int x, int y) { return y * level.width + x; }
+
+const char* kSmallLevel =
+    "; a comment\n"
+    "Title: tLevelTEST\n"
+    "\n"
+    "#######\n"
+    "#.@ $ #\n"
+    "#  *  #\n"
+    "#######\n";
+
+TEST(LevelSource, ReadsEveryNotationCharacter) {
+  Level level = Parse("Title: tLevelALL\r\n  #####\r\n###-_ #\r\n#+*$.##\r\n#    #\r\n######\r\n");
+  EXPECT_EQ(level.title_key, "tLevelALL");
+  EXPECT_EQ(level.width, 7);
+  EXPECT_EQ(level.height, 5);
+  EXPECT_EQ(level.crates, (std::vector<int>{Cell(level, 2, 2), Cell(level, 3, 2)}));
+  EXPECT_EQ(level.targets, (std::vector<int>{Cell(level, 1, 2), Cell(level, 2, 2), Cell(level, 4, 2)}));
+  EXPECT_EQ(level.keeper, Cell(level, 1, 2));
+  EXPECT_TRUE(level.walls[Cell(level, 2, 0)]);
+  EXPECT_FALSE(level.walls[Cell(level, 0, 0)]);
+  EXPECT_FALSE(level.walls[Cell(level, 3, 1)]);  // "-" and "_" are floor
+}
+
+TEST(LevelSource, RejectsMalformedSources) {
+  struct Case {
+    const char* source;
+    const char* reason;
+  } cases[] = {
+      {"Title: tLevelX\n", "no map"},
+      {"#####\n#@$.#\n#####\n", "no title key"},
+      {"Title: Level X\n#####\n#@$.#\n#####\n", "line 1: the title must be a key such as tLevelDOCK"},
+      {"Title: tLevelX\nTitle: tLevelY\n#####\n#@$.#\n#####\n", "line 2: a second title"},
+      {"Title: tLevelX\n#####\n#$.#\n#####\n", "no keeper"},
+      {"Title: tLevelX\n#####\n#@$.@#\n#####\n", "more than one keeper"},
+      {"Title: tLevelX\n#####\n#@$.#\n#####\n\n#####\n", "line 6: a second map"},
+      {"Title: tLevelX\n#####\n#@$.#\n#####\nstray words\n", "line 5: neither a map row nor a \"Key: value\" line"},
+      {"Title: tLevelX\n#####\n#@$x#\n#####\n", "line 3: neither a map row nor a \"Key: value\" line"},
+  };
+  for (const Case& c : cases) {
+    Level level;
+    EXPECT_EQ(ParseLevelSource(c.source, level), c.reason) << c.source;
+  }
+  Level level;
+  EXPECT_EQ(ParseLevelSource("Title: tLevelX\n" + std::string(300, '#') + "\n", level), "line 2: line too long");
+}
+
+TEST(LevelSource, NamesEveryReasonALevelCannotBePlayed) {
+  std::string wide = "Title: tLevelX\n" + std::string(31, '#') + "\n#@$." + std::string(26, ' ') + "#\n" +
+                     std::string(31, '#') + "\n";
+  std::string tall = "Title: tLevelX\n####\n#@$#\n#. #\n";
+  for (int i = 0; i < 12; ++i) tall += "#  #\n";
+  tall += "####\n";
+  std::string many = "Title: tLevelX\n################\n#@" + std::string(13, '$') + "#\n#" +
+                     std::string(13, '.') + "  #\n################\n";
+  struct Case {
+    std::string source;
+    std::string reason;
+  } cases[] = {
+      {kSmallLevel, ""},
+      {wide, "larger than the 30 x 15 board"},
+      {tall, "larger than the 30 x 15 board"},
+      {many, "more than 12 crates"},
+      {"Title: tLevelX\n#####\n#@ .#\n#####\n", "no crates"},
+      {"Title: tLevelX\n######\n#@$..#\n######\n", "1 crates but 2 targets"},
+      {"Title: tLevelX\n#####\n#@$.\n#####\n", "the keeper is not enclosed by walls"},
+      {"Title: tLevelX\n#####\n @$.#\n#####\n", "the keeper is not enclosed by walls"},
+      {"Title: tLevelX\n#########\n#@$.#$ .#\n#########\n", "a crate lies where the keeper can never reach"},
+      {"Title: tLevelX\n#########\n#@$.# * #\n#########\n", "a crate lies where the keeper can never reach"},
+  };
+  for (const Case& c : cases) {
+    Level level;
+    ASSERT_EQ(ParseLevelSource(c.source, level), "") << c.source;
+    EXPECT_EQ(LevelProblem(level), c.reason) << c.source;
+  }
+}
+
+TEST(LevelSource, WritesTheNotationBack) {
+  Level level = Parse(kSmallLevel);
+  EXPECT_EQ(LevelToText(level), "#######\n#.@ $ #\n#  *  #\n#######\n");
+}
+
+TEST(LevelSource, ReadsTheIndexAndRefusesBadNames) {
+  std::vector<std::string> names;
+  EXPECT_EQ(ParseLevelIndex("# play order\n\ndock\n  cold-store \n; later\nmill_2\n", names), "");
+  EXPECT_EQ(names, (std::vector<std::string>{"dock", "cold-store", "mill_2"}));
+  EXPECT_EQ(ParseLevelIndex("dock\nmill\ndock\n", names), "line 3: \"dock\" listed twice");
+  EXPECT_EQ(ParseLevelIndex("Dock\n", names).substr(0, 8), "line 1: ");
+  EXPECT_EQ(ParseLevelIndex("../dock\n", names).substr(0, 8), "line 1: ");
+  EXPECT_EQ(ParseLevelIndex("# nothing\n", names), "no levels");
+}
+
+TEST(LevelSource, TitleTableMustTitleEveryLevelInEveryLanguage) {
+  const std::string header = "key\ten_GB\tde_DE\n";
+  EXPECT_EQ(TitleTableProblem(header + "tLevelDOCK\tLoading Dock\tLaderampe\n", {"tLevelDOCK"}), "");
+  EXPECT_EQ(TitleTableProblem(header + "tLevelDOCK\tLoading Dock\tLaderampe\n", {"tLevelMILL"}),
+            "titles.tsv: no titles for tLevelMILL");
+  EXPECT_EQ(TitleTableProblem(header + "tLevelDOCK\tLoading Dock\n", {"tLevelDOCK"}),
+            "titles.tsv: line 2: not one title per language");
+  EXPECT_EQ(TitleTableProblem(header + "tLevelDOCK\t\tLaderampe\n", {"tLevelDOCK"}),
+            "titles.tsv: line 2: an empty title");
+  EXPECT_EQ(TitleTableProblem(header + "tLevelDOCK\ta\tb\ntLevelDOCK\tc\td\n", {"tLevelDOCK"}),
+            "titles.tsv: line 3: a key listed twice");
+}
+
+TEST(LevelSolver, FindsTheFewestPushes) {
+  struct Case {
+    const char* map;
+    int pushes;
+  } cases[] = {
+      {"#######\n#@ $ .#\n#######\n", 2},
+      // The crate must go round the wall: down, then along.
+      {"########\n#   #  #\n#@$ #  #\n#     .#\n########\n", 5},
+      {"######\n#.  .#\n# $$ #\n#  @ #\n######\n", 4},
+  };
+  for (const Case& c : cases) {
+    Level level = Parse(std::string("Title: tLevelX\n") + c.map);
+    Solution solution = SolveLevel(level);
+    ASSERT_TRUE(solution.solved) << c.map;
+    EXPECT_TRUE(solution.optimal);
+    EXPECT_EQ(solution.pushes, c.pushes) << c.map;
+    int pushes = 0;
+    EXPECT_EQ(ReplayMoves(level, solution.moves, &pushes), 1) << solution.moves;
+    EXPECT_EQ(pushes, c.pushes);
+  }
+}
+
+TEST(LevelSolver, ProvesDeadlockedLevelsUnsolvable) {
+  const char* maps[] = {
+      "######\n#$   #\n#@  .#\n######\n",               // a crate in a corner from the start
+      "########\n#@$$ ..#\n########\n",                 // two crates in a row in a corridor
+      "#######\n#  $$ #\n#@   .#\n#    .#\n#######\n",  // two crates side by side against a wall
+      "#######\n#@ $ .#\n##### #\n#.  $ #\n#######\n",  // the first push shuts the keeper out of the lower room
+  };
+  for (const char* map : maps) {
+    Level level = Parse(std::string("Title: tLevelX\n") + map);
+    ASSERT_EQ(LevelProblem(level), "") << map;
+    Solution solution = SolveLevel(level);
+    EXPECT_FALSE(solution.solved) << map;
+    EXPECT_EQ(solution.failure, "unsolvable") << map;
+    EXPECT_TRUE(solution.moves.empty());
+  }
+}
+
+TEST(LevelSolver, ReplayRefusesImpossibleMoves) {
+  Level level = Parse("Title: tLevelX\n########\n#@$$ ..#\n#   #  #\n########\n");
+  EXPECT_EQ(ReplayMoves(level, "R"), 0);   // two crates in a row do not move
+  EXPECT_EQ(ReplayMoves(level, "u"), 0);   // wall
+  EXPECT_EQ(ReplayMoves(level, "x"), 0);   // not a move
+  EXPECT_EQ(ReplayMoves(level, "d"), 0);   // a legal move that does not solve the level
+  EXPECT_EQ(ReplayMoves(level, "drrruLLrrdrruLL"), 0);
+}
+
+TEST(LevelCompiler, CentresTheLevelAndFillsTheThreeLayers) {
+  Level level = Parse(kSmallLevel);  // 7 x 4: placed at (11, 5)
+  MapRecord map = CompileLevel(level, "07");
+  ASSERT_EQ(LevelBoardX(level), 11);
+  ASSERT_EQ(LevelBoardY(level), 5);
+  EXPECT_EQ(map.Title, u"tLevelTEST");
+  EXPECT_EQ(map.EntryName, u"07");
+  EXPECT_EQ(map.Width, 30);
+  EXPECT_EQ(map.Height, 15);
+  ASSERT_EQ(map.Layers.size(), 3u);
+  EXPECT_EQ(map.CrateCount, 2);
+  EXPECT_EQ(map.Crates, u"15,6,14,7");
+  EXPECT_EQ(map.Targets, u"12,6,14,7");
+  EXPECT_EQ(map.Start, u"13,6");
+  // Walls only on layer 2, joined to their neighbours.
+  EXPECT_EQ(MapTileAt(map, kWallLayer, 11, 5), kTileWall + static_cast<int>(kWallRight | kWallDown));
+  EXPECT_EQ(MapTileAt(map, kWallLayer, 14, 5), kTileWall + static_cast<int>(kWallLeft | kWallRight));
+  EXPECT_EQ(MapTileAt(map, kWallLayer, 11, 6), kTileWall + static_cast<int>(kWallUp | kWallDown));
+  EXPECT_EQ(MapTileAt(map, kWallLayer, 13, 6), 0);
+  EXPECT_EQ(MapTileAt(map, kFloorLayer, 11, 5), 0);
+  // Floor inside, ground outside, target marks over the floor.
+  int inside = MapTileAt(map, kFloorLayer, 13, 6);
+  int outside = MapTileAt(map, kFloorLayer, 0, 0);
+  EXPECT_GE(inside, kTileFloor);
+  EXPECT_LT(inside, kTileFloor + kFloorVariants);
+  EXPECT_GE(outside, kTileGround);
+  EXPECT_LT(outside, kTileGround + kGroundVariants);
+  EXPECT_EQ(MapTileAt(map, kTargetLayer, 12, 6), kTileTarget);
+  EXPECT_EQ(MapTileAt(map, kTargetLayer, 13, 6), 0);
+  for (int x = 0; x < 30; ++x)
+    for (int y = 0; y < 15; ++y) EXPECT_NE(MapTileAt(map, kFloorLayer, x, y) == 0, MapTileAt(map, kWallLayer, x, y) == 0);
+}
+
+TEST(LevelCompiler, MapSurvivesThePackFormatAndReadsBackAsTheSameLevel) {
+  Level level = Parse("Title: tLevelROUND\n  #####\n###   #\n#.@$  #\n### $.#\n#.##$ #\n# # . ##\n#$ *$$.#\n#   .  #\n########\n");
+  ASSERT_EQ(LevelProblem(level), "");
+  MemoryBlock bytes = WriteMap(CompileLevel(level, "12"));
+  MapRecord map = ParseMap(bytes.data(), static_cast<int64_t>(bytes.size()));
+  Level back = LevelFromMap(map);
+  EXPECT_EQ(LevelToText(back), LevelToText(level));
+  EXPECT_EQ(back.title_key, "tLevelROUND");
+}
+
+TEST(LevelCompiler, IndexListsTheLevelsAndEveryTileOnce) {
+  MapPackIndex index = MakeMapIndex({"01", "02", "03"});
+  ASSERT_EQ(index.Levels.size(), 3u);
+  EXPECT_EQ(index.Levels[2], u"03");
+  ASSERT_EQ(index.Tiles.size(), static_cast<size_t>(kTileCount));
+  for (int tile = 1; tile <= kTileCount; ++tile) {
+    EXPECT_EQ(index.Tiles[tile - 1].Name, str_from_int(tile));
+    EXPECT_EQ(index.Tiles[tile - 1].AlphaFlag, tile == kTileTarget ? 1 : 0);
+  }
+}
+
+struct PngPicture {
+  int width = 0, height = 0;
+  cairo_format_t format = CAIRO_FORMAT_INVALID;
+  std::vector<uint32_t> pixels;  // premultiplied ARGB
+};
+
+PngPicture DecodePng(const std::vector<uint8_t>& png) {
+  struct Reader {
+    const std::vector<uint8_t>* bytes;
+    size_t at;
+  } reader{&png, 0};
+  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(
+      [](void* closure, unsigned char* data, unsigned int length) {
+        auto* r = static_cast<Reader*>(closure);
+        if (r->at + length > r->bytes->size()) return CAIRO_STATUS_READ_ERROR;
+        std::copy_n(r->bytes->data() + r->at, length, data);
+        r->at += length;
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &reader);
+  PngPicture picture;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    picture.width = cairo_image_surface_get_width(surface);
+    picture.height = cairo_image_surface_get_height(surface);
+    picture.format = cairo_image_surface_get_format(surface);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < picture.height; ++y) {
+      const auto* row = reinterpret_cast<const uint32_t*>(data + y * stride);
+      picture.pixels.insert(picture.pixels.end(), row, row + picture.width);
+    }
+  }
+  cairo_surface_destroy(surface);
+  return picture;
+}
+
+TEST(LevelArt, TilesAreSquarePicturesWithAlphaOnlyWhereTheFloorShowsThrough) {
+  for (int tile = 1; tile <= kTileCount; ++tile) {
+    PngPicture picture = DecodePng(RenderTile(tile));
+    EXPECT_EQ(picture.width, kTilePixels) << tile;
+    EXPECT_EQ(picture.height, kTilePixels) << tile;
+    EXPECT_EQ(picture.format, tile == kTileTarget ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24) << tile;
+  }
+  EXPECT_TRUE(RenderTile(0).empty());
+  EXPECT_TRUE(RenderTile(kTileCount + 1).empty());
+  // The target mark leaves the middle of the floor around it visible.
+  PngPicture target = DecodePng(RenderTile(kTileTarget));
+  EXPECT_EQ(target.pixels[0] >> 24, 0u);
+}
+
+TEST(LevelArt, ThumbnailShowsTheBoardWithCratesAndKeeperIn16To9) {
+  Level level = Parse(kSmallLevel);
+  MapRecord map = CompileLevel(level, "01");
+  std::vector<uint8_t> png = RenderThumbnail(map);
+  PngPicture picture = DecodePng(png);
+  ASSERT_EQ(picture.width, kThumbnailWidth);
+  ASSERT_EQ(picture.height, kThumbnailHeight);
+  EXPECT_EQ(kThumbnailWidth * 9, kThumbnailHeight * 16);
+  EXPECT_EQ(png, RenderThumbnail(map));  // the same picture on every build
+  // A crate cell differs from the same floor without the crate.
+  MapRecord empty = map;
+  empty.CrateCount = 0;
+  PngPicture bare = DecodePng(RenderThumbnail(empty));
+  const int cell = kThumbnailWidth / 30, top = (kThumbnailHeight - 15 * cell) / 2;
+  size_t centre = static_cast<size_t>(top + 6 * cell + cell / 2) * kThumbnailWidth + 15 * cell + cell / 2;
+  EXPECT_NE(picture.pixels[centre], bare.pixels[centre]);
+  EXPECT_EQ(picture.pixels[5], bare.pixels[5]);
+}
+
+}  // namespace
