@@ -1,0 +1,163 @@
+// The built map pack, read the way the game reads it: every level has its layers, properties,
+// tiles and thumbnail, and every recorded solution solves its level under the game's own move
+// rules in exactly the recorded number of steps.
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "game/board.h"
+#include "game/maps.h"
+#include "runtime/data/pack.h"
+#include "tools/levels/level_art.h"
+
+namespace {
+
+struct RecordedSolution {
+  std::string level, source, moves;
+  int64_t steps = 0, pushes = 0;
+};
+
+std::vector<RecordedSolution> ReadSolutions() {
+  std::ifstream file(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt");
+  std::vector<RecordedSolution> solutions;
+  std::string line;
+  while (std::getline(file, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream fields(line);
+    RecordedSolution s;
+    fields >> s.level >> s.source >> s.steps >> s.pushes >> s.moves;
+    solutions.push_back(s);
+  }
+  return solutions;
+}
+
+// Width and height of a PNG picture, or zeros when it cannot be decoded.
+std::pair<int, int> PngSize(const MemoryBlock& png) {
+  struct Reader {
+    const MemoryBlock* bytes;
+    size_t at;
+  } reader{&png, 0};
+  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(
+      [](void* closure, unsigned char* data, unsigned int length) {
+        auto* r = static_cast<Reader*>(closure);
+        if (r->at + length > r->bytes->size()) return CAIRO_STATUS_READ_ERROR;
+        std::copy_n(r->bytes->data() + r->at, length, data);
+        r->at += length;
+        return CAIRO_STATUS_SUCCESS;
+      },
+      &reader);
+  std::pair<int, int> size{0, 0};
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS)
+    size = {cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface)};
+  cairo_surface_destroy(surface);
+  return size;
+}
+
+class MapPack : public testing::Test {
+ protected:
+  void SetUp() override {
+    pack_ = pack_open(kNewObject, text_from_utf8(std::string(CRATEVALE_PACK_DIR) + "Cratevale.maps"), kPackerRuntime);
+    ASSERT_NE(pack_, 0) << "Cratevale.maps was not built";
+    LoadMapEntries([this](const Text& entry) { return Read(entry); });
+  }
+  void TearDown() override {
+    FreeMapPack();
+    if (pack_) pack_close(pack_);
+  }
+  MemoryBlock Read(const Text& entry) {
+    MemoryBlock block;
+    if (pack_extract_to_block(pack_, entry, kMapEntryBufferSize, &block) < 0) block.clear();
+    return block;
+  }
+  int64_t pack_ = 0;
+};
+
+// Plays one move the way a held arrow key does: a first press in a new direction only turns
+// the keeper; the move then runs its eight frames.
+int PlayMove(char move) {
+  int direction = 0;
+  switch (move | 0x20) {
+    case 'l': direction = FacingLeft; break;
+    case 'r': direction = FacingRight; break;
+    case 'u': direction = FacingUp; break;
+    case 'd': direction = FacingDown; break;
+    default: return kMoveIdle;
+  }
+  if (Board.Facing != direction) RequestMove(direction);
+  int state = RequestMove(direction);
+  for (int frame = 0; frame < 2 * kMoveFrames && Board.MoveState != kMoveIdle; ++frame) AdvanceMove();
+  return state;
+}
+
+TEST_F(MapPack, HoldsEveryLevelWithItsLayersPropertiesAndThumbnail) {
+  const std::vector<Text>& levels = MapLevelOrder();
+  ASSERT_GE(levels.size(), 40u);
+  for (const Text& level : levels) {
+    SCOPED_TRACE(text_to_utf8(level));
+    const MapRecord& map = FindMap(level);
+    EXPECT_EQ(map.Width, kBoardWidth);
+    EXPECT_EQ(map.Height, kBoardHeight);
+    ASSERT_EQ(map.Layers.size(), 3u);
+    EXPECT_EQ(MapRecordProperty(map, 0).substr(0, 6), u"tLevel");
+    EXPECT_EQ(MapRecordProperty(map, 1), level);
+    int64_t crates = str_to_int(MapRecordProperty(map, 9));
+    EXPECT_GE(crates, 1);
+    EXPECT_LE(crates, kMaxCrates);
+    EXPECT_EQ(PngSize(Read(ThumbnailEntryName(level))), std::make_pair(kThumbnailWidth, kThumbnailHeight));
+  }
+  EXPECT_EQ(MapPackInformation(4), str_from_int(static_cast<int64_t>(levels.size())));
+}
+
+TEST_F(MapPack, EveryTileIsA64PixelPictureTheIndexNames) {
+  int64_t tiles = str_to_int(MapPackInformation(5));
+  ASSERT_GT(tiles, 0);
+  for (int64_t tile = 1; tile <= tiles; ++tile) {
+    ASSERT_NE(FindTile(str_from_int(tile)), nullptr) << tile;
+    EXPECT_EQ(PngSize(Read(TileEntryName(str_from_int(tile)))), std::make_pair(kTilePixels, kTilePixels)) << tile;
+  }
+}
+
+TEST_F(MapPack, EveryRecordedSolutionSolvesItsLevelUnderTheMoveRules) {
+  std::vector<RecordedSolution> solutions = ReadSolutions();
+  ASSERT_EQ(solutions.size(), MapLevelOrder().size());
+  SetBoardTileSize(kTilePixels);
+  for (size_t i = 0; i < solutions.size(); ++i) {
+    const RecordedSolution& s = solutions[i];
+    SCOPED_TRACE(s.level + " " + s.source);
+    ASSERT_EQ(text_from_utf8(s.level), MapLevelOrder()[i]);
+    SetUpBoardForLevel(text_from_utf8(s.level));
+    Board.StepCount = 0;
+    int64_t pushes = 0;
+    for (size_t m = 0; m < s.moves.size(); ++m) {
+      ASSERT_NE(CountCoveredTargets(), Board.CrateCount) << "solved before move " << m;
+      int state = PlayMove(s.moves[m]);
+      bool push = s.moves[m] >= 'A' && s.moves[m] <= 'Z';
+      ASSERT_NE(state, kMoveIdle) << "move " << m << " refused";
+      ASSERT_EQ(state >= kPushLeft && state <= kPushDown, push) << "move " << m;
+      pushes += push;
+    }
+    EXPECT_EQ(CountCoveredTargets(), Board.CrateCount);
+    EXPECT_EQ(Board.StepCount, s.steps);
+    EXPECT_EQ(static_cast<int64_t>(s.moves.size()), s.steps);
+    EXPECT_EQ(pushes, s.pushes);
+  }
+}
+
+// The first levels teach with few crates; the last ones are long and full.
+TEST_F(MapPack, LevelsGrowFromLessonsToLongPuzzles) {
+  std::vector<RecordedSolution> solutions = ReadSolutions();
+  ASSERT_GE(solutions.size(), 40u);
+  auto crates = [](const std::string& level) { return str_to_int(MapRecordProperty(FindMap(text_from_utf8(level)), 9)); };
+  for (size_t i = 0; i < 3; ++i) EXPECT_LE(crates(solutions[i].level), 3) << solutions[i].level;
+  for (size_t i = solutions.size() - 5; i < solutions.size(); ++i) {
+    EXPECT_GE(crates(solutions[i].level), 8) << solutions[i].level;
+    EXPECT_GE(solutions[i].steps, 100) << solutions[i].level;
+  }
+}
+
+}  // namespace
