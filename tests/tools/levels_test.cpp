@@ -298,4 +298,14 @@ TEST(LevelArt, ThumbnailShowsTheBoardWithCratesAndKeeperIn16To9) {
   EXPECT_EQ(picture.pixels[5], bare.pixels[5]);
 }
 
+TEST(LevelArt, BoardPictureKeepsTheShapeAtAnySizeAndRefusesAbsurdOnes) {
+  MapRecord map = CompileLevel(Parse(kSmallLevel), "01");
+  PngPicture large = DecodePng(RenderBoardPicture(map, 1920));
+  EXPECT_EQ(large.width, 1920);
+  EXPECT_EQ(large.height, 1080);
+  EXPECT_TRUE(RenderBoardPicture(map, 0).empty());
+  EXPECT_TRUE(RenderBoardPicture(map, -480).empty());
+  EXPECT_TRUE(RenderBoardPicture(map, 1 << 30).empty());
+}
+
 }  // namespace

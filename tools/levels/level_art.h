@@ -16,5 +16,9 @@ constexpr int kThumbnailHeight = 270;
 // The PNG picture of a tile of the tile set (1 to kTileCount); empty for any other number.
 std::vector<uint8_t> RenderTile(int tile);
 
-// The PNG thumbnail of a compiled map: its layers, its crates where they start and the keeper.
+// A 16:9 PNG picture of a compiled map, `width` pixels wide: its layers, its crates where they
+// start and the keeper, the board at width / 30 pixels a cell between bands of ground.
+std::vector<uint8_t> RenderBoardPicture(const MapRecord& map, int width);
+
+// The level's thumbnail: the board picture kThumbnailWidth pixels wide.
 std::vector<uint8_t> RenderThumbnail(const MapRecord& map);

@@ -44,11 +44,15 @@ std::vector<uint8_t> RenderTile(int tile) {
   return artstyle::EncodePng(canvas, tile == kTileTarget ? artstyle::PngKind::Alpha : artstyle::PngKind::Opaque);
 }
 
-std::vector<uint8_t> RenderThumbnail(const MapRecord& map) {
-  artstyle::Canvas canvas(kThumbnailWidth, kThumbnailHeight);
+std::vector<uint8_t> RenderThumbnail(const MapRecord& map) { return RenderBoardPicture(map, kThumbnailWidth); }
+
+std::vector<uint8_t> RenderBoardPicture(const MapRecord& map, int width) {
+  if (width < kBoardWidth || width > 16 * kBoardWidth * kTilePixels) return {};
+  const int height = width * 9 / 16;
+  artstyle::Canvas canvas(width, height);
   cairo_t* cr = canvas.cr();
-  const double cell = static_cast<double>(kThumbnailWidth) / kBoardWidth;
-  const double top = (kThumbnailHeight - cell * kBoardHeight) / 2;
+  const double cell = static_cast<double>(width) / kBoardWidth;
+  const double top = (height - cell * kBoardHeight) / 2;
   // Ground in the bands above and below the board.
   for (int x = 0; x < kBoardWidth; ++x) {
     for (int y : {-1, kBoardHeight}) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/data/pack.h"
 #include "tools/levels/level_art.h"
 #include "tools/levels/level_compiler.h"
 #include "tools/levels/level_generator.h"
@@ -27,6 +28,7 @@ int Usage() {
                "       levels compile <level folder> <staging folder> <solutions file>\n"
                "       levels solve <level source>\n"
                "       levels show <map pack or staging folder> <level name>\n"
+               "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
                "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit>]\n");
   return 2;
 }
@@ -178,21 +180,48 @@ int CommandSolve(const fs::path& path) {
   return 0;
 }
 
-// Prints a level of a built map pack (or of its staging folder) in the level notation.
-int CommandShow(const fs::path& pack, const std::string& name) {
+// Reads a level's map from a built map pack or its staging folder; 0 when there is none.
+int ReadBuiltMap(const fs::path& pack, const std::string& name, MapRecord& map) {
+  int64_t handle = 0;
+  if (!fs::is_directory(pack)) handle = pack_open(kNewObject, text_from_utf8(pack.string()), kPackerRuntime);
   MapEntryReader read_entry = [&](const Text& entry) {
-    std::string bytes;
-    if (!fs::is_directory(pack) || !ReadFile(pack / text_to_utf8(entry), bytes)) return MemoryBlock{};
-    return MemoryBlock(bytes.begin(), bytes.end());
+    MemoryBlock block;
+    if (handle) {
+      if (pack_extract_to_block(handle, entry, kMapEntryBufferSize, &block) < 0) block.clear();
+    } else {
+      std::string bytes;
+      if (ReadFile(pack / text_to_utf8(entry), bytes)) block.assign(bytes.begin(), bytes.end());
+    }
+    return block;
   };
   MemoryBlock bytes = read_entry(MapEntryName(text_from_utf8(name)));
-  MapRecord map = ParseMap(bytes.data(), static_cast<int64_t>(bytes.size()));
+  if (handle) pack_close(handle);
+  map = ParseMap(bytes.data(), static_cast<int64_t>(bytes.size()));
   if (map.Width == 0) {
     std::fprintf(stderr, "levels: no level %s in %s\n", name.c_str(), pack.c_str());
-    return 1;
+    return 0;
   }
+  return 1;
+}
+
+// Prints a level of a built map pack (or of its staging folder) in the level notation.
+int CommandShow(const fs::path& pack, const std::string& name) {
+  MapRecord map;
+  if (!ReadBuiltMap(pack, name, map)) return 1;
   Level level = LevelFromMap(map);
   std::printf("Title: %s\n%s", level.title_key.c_str(), LevelToText(level).c_str());
+  return 0;
+}
+
+// Draws a level of a built map pack as a 16:9 PNG picture of the given width.
+int CommandPicture(const fs::path& pack, const std::string& name, int width, const fs::path& png_path) {
+  MapRecord map;
+  if (!ReadBuiltMap(pack, name, map)) return 1;
+  std::vector<uint8_t> png = RenderBoardPicture(map, width);
+  if (png.empty() || !WriteFile(png_path, png.data(), png.size())) {
+    std::fprintf(stderr, "levels: cannot draw %s into %s\n", name.c_str(), png_path.c_str());
+    return 1;
+  }
   return 0;
 }
 
@@ -231,6 +260,7 @@ int main(int argc, char** argv) {
   if (command == "compile" && argc == 5) return CommandCompile(argv[2], argv[3], argv[4]);
   if (command == "solve" && argc == 3) return CommandSolve(argv[2]);
   if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
+  if (command == "picture" && argc == 6) return CommandPicture(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
   if (command == "generate" && (argc == 10 || argc == 11)) return CommandGenerate(argv + 2);
   return Usage();
 }
