@@ -3,8 +3,6 @@
 // rules in exactly the recorded number of steps.
 #include <gtest/gtest.h>
 
-#include <cairo.h>
-
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,6 +11,7 @@
 #include "game/board.h"
 #include "game/maps.h"
 #include "runtime/data/pack.h"
+#include "tests/support/levels_support.h"
 #include "tools/levels/level_art.h"
 
 namespace {
@@ -38,24 +37,8 @@ std::vector<RecordedSolution> ReadSolutions() {
 
 // Width and height of a PNG picture, or zeros when it cannot be decoded.
 std::pair<int, int> PngSize(const MemoryBlock& png) {
-  struct Reader {
-    const MemoryBlock* bytes;
-    size_t at;
-  } reader{&png, 0};
-  cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(
-      [](void* closure, unsigned char* data, unsigned int length) {
-        auto* r = static_cast<Reader*>(closure);
-        if (r->at + length > r->bytes->size()) return CAIRO_STATUS_READ_ERROR;
-        std::copy_n(r->bytes->data() + r->at, length, data);
-        r->at += length;
-        return CAIRO_STATUS_SUCCESS;
-      },
-      &reader);
-  std::pair<int, int> size{0, 0};
-  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS)
-    size = {cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface)};
-  cairo_surface_destroy(surface);
-  return size;
+  PngPicture picture = DecodePng(png);
+  return {picture.width, picture.height};
 }
 
 class MapPack : public testing::Test {

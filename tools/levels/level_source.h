@@ -29,7 +29,7 @@ std::string ParseLevelSource(std::string_view source, Level& level);
 
 // The reason a parsed level cannot be played, or an empty text: too large for the board, no
 // keeper, crate count outside 1-12, crates and targets not equal in number, a keeper who could
-// walk off the map, or a crate or target the keeper can never reach.
+// walk off the map, a crate or target the keeper can never reach, or a level solved already.
 std::string LevelProblem(const Level& level);
 
 // The cells the keeper can reach from his start, walking around walls only (crates ignored).

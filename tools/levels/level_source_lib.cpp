@@ -164,6 +164,8 @@ std::string LevelProblem(const Level& level) {
     if (!inside[crate]) return "a crate lies where the keeper can never reach";
   for (int target : level.targets)
     if (!inside[target]) return "a target lies where the keeper can never reach";
+  // The game would count such a level solved before the first move.
+  if (level.crates == level.targets) return "every crate already stands on a target";
   return {};
 }
 
