@@ -8,6 +8,7 @@
 #include "tests/support/levels_support.h"
 #include "tools/levels/level_art.h"
 #include "tools/levels/level_compiler.h"
+#include "tools/levels/level_generator.h"
 #include "tools/levels/level_solver.h"
 #include "tools/levels/level_source.h"
 #include "tools/mapwriter/mapwriter.h"
@@ -172,6 +173,39 @@ TEST(LevelSolver, ReplayRefusesImpossibleMoves) {
   EXPECT_EQ(ReplayMoves(level, "x"), 0);   // not a move
   EXPECT_EQ(ReplayMoves(level, "d"), 0);   // a legal move that does not solve the level
   EXPECT_EQ(ReplayMoves(level, "drrruLLrrdrruLL"), 0);
+}
+
+TEST(LevelGenerator, OffersOnlySolvableLevelsAndRepeatsItselfForASeed) {
+  for (int pulls : {0, -2, 40}) {
+    GeneratorSettings settings;
+    settings.crates = 3;
+    settings.width = 7;
+    settings.height = 6;
+    settings.obstacles = 5;
+    settings.pulls = pulls;
+    settings.attempts = 12;
+    settings.search_limit = 20000;
+    settings.seed = 5;
+    std::vector<Candidate> candidates = GenerateLevels(settings);
+    ASSERT_FALSE(candidates.empty()) << pulls;
+    for (const Candidate& candidate : candidates) {
+      EXPECT_EQ(LevelProblem(candidate.level), "") << LevelToText(candidate.level);
+      EXPECT_EQ(ReplayMoves(candidate.level, candidate.solution.moves), 1) << LevelToText(candidate.level);
+      EXPECT_EQ(candidate.level.crates.size(), 3u);
+    }
+    for (size_t i = 1; i < candidates.size(); ++i) EXPECT_GE(candidates[i - 1].score, candidates[i].score);
+    std::vector<Candidate> again = GenerateLevels(settings);
+    ASSERT_EQ(again.size(), candidates.size());
+    EXPECT_EQ(LevelToText(again[0].level), LevelToText(candidates[0].level));
+  }
+}
+
+TEST(LevelGenerator, CountsHowOftenASolutionTurnsToAnotherCrate) {
+  Level level = Parse("Title: tLevelX\n#######\n#@$  .#\n#     #\n#  $ .#\n#######\n");
+  EXPECT_EQ(CrateChanges(level, "R"), 1);
+  EXPECT_EQ(CrateChanges(level, "RRR"), 1);  // the same crate three times
+  EXPECT_EQ(CrateChanges(level, "RRRdlldRR"), 2);
+  EXPECT_EQ(ReplayMoves(level, "RRRdlldRR"), 1);
 }
 
 TEST(LevelCompiler, CentresTheLevelAndFillsTheThreeLayers) {
