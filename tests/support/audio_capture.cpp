@@ -50,7 +50,7 @@ MemoryBlock MakeWav(int channels, int rate, int bits, const std::vector<int>& sa
   Put16(wav, 1);
   Put16(wav, channels);
   Put32(wav, rate);
-  Put32(wav, rate * channels * bits / 8);
+  Put32(wav, static_cast<uint32_t>(rate) * channels * bits / 8);
   Put16(wav, channels * bits / 8);
   Put16(wav, bits);
   if (!before_data.empty()) {
