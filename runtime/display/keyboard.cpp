@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "runtime/display/input_hooks.h"
+#include "runtime/display/screen.h"
 
 namespace {
 
@@ -86,7 +87,10 @@ int keyboard_init() {
   return 1;
 }
 
-int keyboard_examine() { return 1; }
+int keyboard_examine() {
+  screen_pump_events();  // full screen only: a window gets its key signals from GTK
+  return 1;
+}
 
 int key_down(int code) {
   if (code == kAnyKey) {
