@@ -135,11 +135,7 @@ void ForNamedChannels(int64_t handle, int channel, F&& f) {
   }
 }
 
-void StopSound(int64_t handle) {
-  for (Channel& c : Channels) {
-    if (c.sound.load(std::memory_order_relaxed) == handle) StopChannel(c);
-  }
-}
+void StopSound(int64_t handle) { ForNamedChannels(handle, -1, StopChannel); }
 
 Sound::~Sound() {
   if (handle == 0) return;
@@ -259,6 +255,7 @@ bool DecodeWithRegistry(const uint8_t* data, size_t size, std::vector<uint8_t>* 
 
 int sound_init() {
   if (Service.open) return 1;
+  // SDL's crash-signal handlers would hide a crash's cause from the debugger and the sanitizers.
   if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_NOPARACHUTE) < 0) return 0;
   SDL_AudioSpec wanted{};
   wanted.freq = kDeviceFrequency;
@@ -266,7 +263,6 @@ int sound_init() {
   wanted.channels = kDeviceChannels;
   wanted.samples = kDeviceBufferFrames;
   wanted.callback = MixCallback;
-  for (Channel& c : Channels) StopChannel(c);
   if (SDL_OpenAudio(&wanted, &Service.device) < 0) return 0;
   Service.open = true;
   SDL_PauseAudio(0);
@@ -345,11 +341,12 @@ int sound_play(int64_t sound_number, int flags, int volume) {
 void sound_stop(int64_t sound, int channel) {
   if (!Service.open) return;
   if (sound == kAllObjects) {
-    for (Channel& c : Channels) StopChannel(c);
+    ForNamedChannels(0, -1, StopChannel);
     return;
   }
   const int64_t handle = Service.sounds.HandleOf(sound);
   if (handle == 0) return;
+  // Channel 0 stops every channel of the sound, not only the first.
   ForNamedChannels(handle, channel == 0 ? -1 : channel, StopChannel);
 }
 
