@@ -51,7 +51,8 @@ int32_t prefs_read_int(const Text& key, int32_t default_value);
 Text prefs_read_string(const Text& key, const Text& default_value = Text());
 
 // Writes a key of the selected group: an existing key takes the new value and the spelling of
-// the name given here; a new key goes after the group's last entry.
+// the name given here; a new key goes after the group's last entry. Line ends inside names,
+// values and comments are written as blanks.
 void prefs_write_int(const Text& key, int32_t value);
 void prefs_write_string(const Text& key, const Text& value);
 // Inserts a comment line after the entry last written, selected or reached. 0 when no file is

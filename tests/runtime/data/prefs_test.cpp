@@ -269,6 +269,15 @@ TEST_F(PrefsTest, NamesMatchWithoutCaseAndTakeTheSpellingOfTheLastWrite) {
   EXPECT_EQ(folder.Read("c.prefs"), kMark + "[Settings]\nMUSIC = 1\n");
 }
 
+TEST_F(PrefsTest, LineEndsInsideWrittenTextsCannotAddEntries) {
+  ASSERT_NE(prefs_create(Path(folder.path() + "n.prefs")), 0);
+  prefs_write_comment(u"two\nlines");
+  prefs_select_group(u"G\r\n[H]");
+  prefs_write_string(u"key\n[Evil]", u"x\r\n[Evil]\ny=1");
+  prefs_close();
+  EXPECT_EQ(folder.Read("n.prefs"), kMark + "; two lines\n[G  [H]]\nkey [Evil] = x  [Evil] y=1\n");
+}
+
 TEST_F(PrefsTest, CommentGoesAfterTheEntryLastWritten) {
   const std::string path = folder.Write("m.prefs", "\xEF\xBB\xBF[A]\na=1\nb=2\n");
   ASSERT_NE(prefs_open(Path(path)), 0);
