@@ -406,10 +406,12 @@ int64_t prefs_create(const Text& path, int options) {
 }
 
 int prefs_close() {
-  const bool write = Prefs.held && Prefs.modified && !Prefs.read_only && !Prefs.path.empty();
-  const bool ok = !write || ReplaceFile(Prefs.path, BuildText());
+  bool kept = true;
+  if (Prefs.held && Prefs.modified) {
+    kept = !Prefs.read_only && !Prefs.path.empty() && ReplaceFile(Prefs.path, BuildText());
+  }
   ResetState();
-  return ok ? 1 : 0;
+  return kept ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------------------------

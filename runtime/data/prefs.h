@@ -36,7 +36,7 @@ int64_t prefs_open_memory(const uint8_t* data, int64_t size);
 // written (folder not writable, or a file there that is not writable).
 int64_t prefs_create(const Text& path, int options = 0);
 // Writes the file when something was written (and it is writable), then clears the state.
-// Returns 1 when the file was written or nothing needed writing, 0 when writing failed.
+// Returns 0 when writes were lost: the file could not be written, or it was read-only.
 int prefs_close();
 
 // Selects a group. An empty name selects the keys before the first group header and returns 1.
