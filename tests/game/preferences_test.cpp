@@ -26,10 +26,7 @@ class PreferencesTest : public testing::Test {
   TempFolder folder;
 };
 
-// The level last played, whichever way the settings record holds the index.
-[[maybe_unused]] int AsIndex(int index) { return index; }
-[[maybe_unused]] int AsIndex(const Text& index) { return static_cast<int>(str_to_int(index)); }
-int LastPlayed() { return AsIndex(Settings.LastPlayed); }
+int LastPlayed() { return Settings.LastPlayed; }
 
 TEST_F(PreferencesTest, SaveWritesEveryKeyInOrderAndLoadsBackUnchanged) {
   LoadWith("LastPlayed = 12");
