@@ -126,6 +126,10 @@ struct PixelRows {
   int flags = 0;
 };
 
+// True when the rows lie wholly inside their bytes (positive size, depth 24 or 32, pitch at least
+// one row of pixels).
+bool image_rows_fit(const PixelRows& rows);
+
 // An encoder's writer: writes the rows to a file (name in UTF-8). 1 on success; on failure 0 and
 // no file is left behind.
 using ImageWriter = int (*)(const std::string& file_name, const PixelRows& rows, int option);
