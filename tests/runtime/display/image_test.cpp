@@ -432,25 +432,34 @@ TEST_F(ImageTest, DamagedDataIsRefusedAndLeavesTheNumberEmpty) {
     MemoryBlock huge = good;
     PutBig32(huge, kIhdrAt + 8, width);
     FixCrc(huge, kIhdrAt);
-    cases.push_back({"bad width", huge});
+    cases.push_back({"too wide, or no width", huge});
   }
   MemoryBlock tall = good;
   PutBig32(tall, kIhdrAt + 12, kImageMaxSide + 1);
   FixCrc(tall, kIhdrAt);
   cases.push_back({"too tall", tall});
+  MemoryBlock too_many = good;
+  PutBig32(too_many, kIhdrAt + 8, 10000);
+  PutBig32(too_many, kIhdrAt + 12, 10000);
+  FixCrc(too_many, kIhdrAt);
+  cases.push_back({"too many pixels", too_many});
   cases.push_back({"truncated BMP", MemoryBlock(good_bmp.begin(), good_bmp.end() - 5)});
   MemoryBlock bmp_reserved = good_bmp;
   bmp_reserved[6] = 1;
   cases.push_back({"BMP reserved word set", bmp_reserved});
   MemoryBlock bmp_huge = good_bmp;
   bmp_huge[18 + 3] = 0x7F;  // width
-  cases.push_back({"BMP huge width", bmp_huge});
+  cases.push_back({"too wide BMP", bmp_huge});
   MemoryBlock bmp_offset = good_bmp;
   bmp_offset[13] = 0x7F;  // pixel data offset far beyond the end
   cases.push_back({"BMP data offset outside", bmp_offset});
 
   for (const auto& [what, bytes] : cases) {
     SCOPED_TRACE(what);
+    // Sizes beyond the limits are refused before any pixels are allocated.
+    if (std::string(what).find("too") == 0) {
+      EXPECT_EQ(image_identify(bytes), 0);
+    }
     ASSERT_NE(image_create(4, 2, 2, 32, 0), 0);
     const auto exact = ExactCopy(bytes);
     EXPECT_EQ(image_load_from_memory(4, {exact.get(), bytes.size()}), 0);
