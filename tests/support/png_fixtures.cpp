@@ -56,7 +56,10 @@ std::array<uint8_t, 4> ExpectedRgba(const ReferencePicture& picture, int x, int 
 
 std::string MakeTestFolder() {
   std::string pattern = testing::TempDir() + "cratevale_images_XXXXXX";
-  if (!mkdtemp(pattern.data())) return testing::TempDir();
+  if (!mkdtemp(pattern.data())) {
+    ADD_FAILURE() << "cannot make a temporary folder";
+    return std::string();
+  }
   return pattern + "/";
 }
 

@@ -29,7 +29,7 @@ ReferencePicture MakeReferencePicture(int width, int height, int channels, int m
 std::array<uint8_t, 4> ExpectedRgba(const ReferencePicture& picture, int x, int y,
                                     const std::vector<uint32_t>& transparent = {});
 
-// A fresh folder for one test's files.
+// A fresh folder for one test's files (its path ends in "/"), empty when none could be made.
 std::string MakeTestFolder();
 
 // Writes the picture as PGM or PPM (one or three channels) or PAM (with alpha); returns the path.

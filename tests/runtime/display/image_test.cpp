@@ -8,6 +8,7 @@
 #include <zlib.h>
 
 #include <csignal>
+#include <filesystem>
 #include <memory>
 
 #include "runtime/display/bmp.h"
@@ -25,8 +26,12 @@ class ImageTest : public testing::Test {
     png_decoder_register();
     png_encoder_register();
     folder_ = MakeTestFolder();
+    ASSERT_FALSE(folder_.empty());
   }
-  void TearDown() override { image_shutdown(); }
+  void TearDown() override {
+    image_shutdown();
+    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
 
   // Converts the picture with a netpbm command ("pamtopng", "pnmtopng -force", ...).
   MemoryBlock Convert(const ReferencePicture& picture, const std::string& command) {
