@@ -92,7 +92,10 @@ ImageObject::~ImageObject() {
 
 void image_init() { State().images.Free(kAllObjects); }
 
-void image_shutdown() { State().images.Free(kAllObjects); }
+void image_shutdown() {
+  image_decode_close();
+  State().images.Free(kAllObjects);
+}
 
 bool image_rows_fit(const PixelRows& rows) {
   if (rows.width <= 0 || rows.height <= 0) return false;
