@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "runtime/media/sound.h"
+#include "tests/support/png_fixtures.h"
 
 namespace {
 
@@ -110,7 +110,7 @@ size_t AudioCaptureSize() {
 
 std::vector<StereoFrame> AudioCaptureRead(size_t from, int settle_ms) {
   AudioSleep(settle_ms);
-  const MemoryBlock bytes = ReadFileBlock(CapturePath());
+  const MemoryBlock bytes = ReadWholeFile(CapturePath());
   std::vector<StereoFrame> frames;
   for (size_t at = from; at + sizeof(StereoFrame) <= bytes.size(); at += sizeof(StereoFrame)) {
     StereoFrame frame;
@@ -135,10 +135,4 @@ size_t FirstSound(const std::vector<StereoFrame>& frames, size_t from) {
     if (frames[i] != StereoFrame{}) return i;
   }
   return frames.size();
-}
-
-MemoryBlock ReadFileBlock(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
-  return MemoryBlock(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }

@@ -40,6 +40,3 @@ void AudioSleep(int ms);
 
 // The first index at which `frames` holds a non-silent frame, or frames.size().
 size_t FirstSound(const std::vector<StereoFrame>& frames, size_t from = 0);
-
-// Reads a whole file into a block (empty when it cannot be read).
-MemoryBlock ReadFileBlock(const std::string& path);

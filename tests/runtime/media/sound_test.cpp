@@ -12,6 +12,8 @@
 #include "runtime/media/ogg.h"
 #include "runtime/media/wav.h"
 #include "tests/support/audio_capture.h"
+#include "tests/support/png_fixtures.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
@@ -237,17 +239,11 @@ MemoryBlock EncodeWithOggenc(int channels, int rate, int frames) {
     for (int c = 0; c < channels; ++c) samples.push_back(value);
   }
   const MemoryBlock wav = MakeWav(channels, rate, 16, samples);
-  const std::string base = "/tmp/cratevale_oggenc_" + std::to_string(getpid());
-  FILE* file = std::fopen((base + ".wav").c_str(), "wb");
-  if (!file) return {};
-  std::fwrite(wav.data(), 1, wav.size(), file);
-  std::fclose(file);
-  const std::string command = "oggenc -Q -o " + base + ".ogg " + base + ".wav";
-  const int status = std::system(command.c_str());
-  MemoryBlock ogg = status == 0 ? ReadFileBlock(base + ".ogg") : MemoryBlock();
-  std::remove((base + ".wav").c_str());
-  std::remove((base + ".ogg").c_str());
-  return ogg;
+  TempFolder folder;
+  const std::string input = folder.Write("noise.wav", std::string(wav.begin(), wav.end()));
+  const std::string output = folder.path() + "noise.ogg";
+  if (std::system(("oggenc -Q -o " + output + " " + input).c_str()) != 0) return {};
+  return ReadWholeFile(output);
 }
 
 TEST_F(SoundTest, OggFromAnotherEncoderDecodesToTheRightLengthAndChannels) {
