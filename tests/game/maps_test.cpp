@@ -7,8 +7,12 @@
 #include <map>
 
 #include "game/game.h"
+#include "runtime/data/pack.h"
+#include "runtime/display/image.h"
+#include "runtime/display/png.h"
 #include "tests/support/temp_folder.h"
 #include "tools/mapwriter/mapwriter.h"
+#include "tools/packtool/packtool_lib.h"
 
 namespace {
 
@@ -339,6 +343,60 @@ TEST(Maps, LevelListFollowsTheIndexAndUnlocksTheFirstWithoutResults) {
   EXPECT_EQ(LevelList[0].Unlocked, 0);
   EXPECT_EQ(LevelList[0].TimeMs, 5);
   EXPECT_EQ(LevelList[0].Steps, 6);
+}
+
+// A 16 x 9 RGBA picture, orange.
+MemoryBlock SamplePng() {
+  std::vector<uint8_t> pixels(16 * 9 * 4);
+  for (size_t i = 0; i < pixels.size(); i += 4) pixels[i] = 232, pixels[i + 1] = 106, pixels[i + 2] = 23, pixels[i + 3] = 255;
+  PixelRows rows;
+  rows.bytes = pixels;
+  rows.width = 16;
+  rows.height = 9;
+  rows.pitch = 16 * 4;
+  return png_encode_to_memory(rows);
+}
+
+PackSource Entry(const Text& name, MemoryBlock data) { return PackSource{text_to_utf8(name), std::move(data)}; }
+
+TEST(Maps, LoadsLevelsAndThumbnailsFromARealPack) {
+  TempFolder folder;
+  const std::string path = folder.path() + "Cratevale.maps";
+  MemoryBlock big(3 * 1024 * 1024, 7);  // stored compressed: the pack decodes it on the way
+  const std::vector<PackSource> entries = {
+      Entry(u"index", WriteMapIndex(SampleIndex())),
+      Entry(MapEntryName(u"dock"), WriteMap(SampleMap())),
+      Entry(MapEntryName(u"yard"), WriteMap(SampleMap())),
+      Entry(ThumbnailEntryName(u"dock"), SamplePng()),
+      Entry(ThumbnailEntryName(u"yard"), big),
+  };
+  ASSERT_EQ(packtool_write(path, entries), "");
+  const Text pack = text_from_utf8(path);
+
+  LoadMapPack(pack, kPackerRuntime);
+  EXPECT_EQ(MapLevelOrder(), (std::vector<Text>{u"dock", u"yard", u"cellar"}));
+  EXPECT_EQ(MapLevelProperty(u"yard", 0), u"tLevelDOCK");
+  EXPECT_EQ(MapLevelProperty(u"yard", 1), u"yard");
+  EXPECT_EQ(MapCell(u"dock", 1, 3, 2), kCellFilled);
+  EXPECT_EQ(MapLevelProperty(u"cellar", 2), u"0");
+
+  image_init();
+  image_codecs_init();
+  png_decoder_register();
+  const int64_t thumbnail = LevelThumbnail(pack, u"dock", kPackerRuntime);
+  ASSERT_NE(thumbnail, 0);
+  EXPECT_EQ(image_width(thumbnail), 16);
+  EXPECT_EQ(image_height(thumbnail), 9);
+  image_free(thumbnail);
+  EXPECT_EQ(LevelThumbnail(pack, u"yard", kPackerRuntime), 0);    // not a picture
+  EXPECT_EQ(LevelThumbnail(pack, u"cellar", kPackerRuntime), 0);  // no entry
+  EXPECT_EQ(LevelThumbnail(pack + u"x", u"dock", kPackerRuntime), 0);  // no pack
+  image_shutdown();
+
+  // A file that is not a pack leaves the module empty.
+  LoadMapPack(text_from_utf8(folder.Write("not a pack", "INX0 and more")), kPackerRuntime);
+  EXPECT_TRUE(MapLevelOrder().empty());
+  EXPECT_EQ(MapLevelProperty(u"dock", 2), u"0");
 }
 
 TEST(Maps, WriterRefusesGridsThatDoNotMatchTheSize) {
