@@ -7,6 +7,8 @@
 
 #include "game/game.h"
 #include "game/results.h"
+#include "runtime/data/pack.h"
+#include "runtime/display/image.h"
 
 namespace {
 
@@ -197,6 +199,29 @@ int MapRecordCell(const MapRecord& map, int64_t layer, int64_t x, int64_t y) {
 
 // --- The loaded map pack ------------------------------------------------------------------------
 
+namespace {
+
+// Reads entries whole from an open pack; an entry larger than the entry buffer cannot be read.
+MapEntryReader PackReader(int64_t pack) {
+  return [pack](const Text& entry) {
+    MemoryBlock block;
+    if (pack_extract_to_block(pack, entry, kMapEntryBufferSize, &block) < 0) return MemoryBlock();
+    return block;
+  };
+}
+
+}  // namespace
+
+void LoadMapPack(const Text& file, int packer) {
+  FreeMapPack();
+  const int64_t pack = pack_open(kNewObject, file, packer);
+  if (!pack) return;
+  const MapEntryReader read_entry = PackReader(pack);
+  LoadMapEntries(read_entry);
+  LoadTileSprites(read_entry);
+  pack_close(pack);
+}
+
 void LoadMapEntries(const MapEntryReader& read_entry) {
   FreeMapPack();
   const MemoryBlock index = read_entry(u"index");
@@ -261,3 +286,15 @@ void FreeMapPack() {
   map_clear(Maps.maps);
   map_clear(Maps.tiles);
 }
+
+int64_t LevelThumbnail(const Text& file, const Text& level, int packer) {
+  const int64_t pack = pack_open(kNewObject, file, packer);
+  if (!pack) return 0;
+  const MemoryBlock picture = PackReader(pack)(ThumbnailEntryName(level));
+  pack_close(pack);
+  if (picture.empty()) return 0;
+  return image_load_from_memory(kNewObject, picture);
+}
+
+// Tile sprites are loaded once the sprite service can make them (not yet built in).
+void LoadTileSprites(const MapEntryReader&) {}
