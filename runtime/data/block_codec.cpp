@@ -313,7 +313,8 @@ int64_t block_container_decode(const uint8_t* in, int64_t in_size, uint8_t* out,
   if (unpacked > 0 && block_size <= 0) return -1;
   const uint8_t* src = in + kBlockContainerHeader;
   const uint8_t* const src_end = in + in_size;
-  const uint8_t* const limit = out + capacity;
+  // Bytes past the data belong to the caller (a zero-filled block, say) and stay untouched.
+  const uint8_t* const limit = out + unpacked;
   for (int64_t done = 0; done < unpacked;) {
     const int64_t length = std::min(block_size, unpacked - done);
     const int64_t used = DecodeBlock(src, src_end - src, out + done, length, limit);

@@ -98,10 +98,12 @@ TEST(BlockCodec, RoundTripsEverySizeAndShapeWithBlocksEndingExactlyWhereTheyAre)
                   static_cast<int64_t>(block.size()));
         EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin() + at));
       }
+      // Into a larger buffer whose bytes past the data must stay as they were.
       const MemoryBlock container = block_container_encode(data.data(), size, kSmallBlock);
-      MemoryBlock out(static_cast<size_t>(size));
+      MemoryBlock out(static_cast<size_t>(size) + 32, 0xEE);
       EXPECT_EQ(Decode(container, &out), size);
-      EXPECT_EQ(out, data);
+      EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+      EXPECT_EQ(std::count(out.begin() + size, out.end(), 0xEE), 32);
     }
   }
 }
