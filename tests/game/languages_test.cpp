@@ -38,11 +38,17 @@ const std::vector<Text> kWalkOrder = {u"English", u"Espa\u00F1ol", u"Fran\u00E7a
 
 struct Languages : testing::Test {
   TempFolder folder;
+  SettingsRecord saved_settings = Settings;
+  FolderRecord saved_folders = Folders;
 
   void SetUp() override {
     map_clear(TextTable);
     map_clear(LanguageTable);
     list_clear(LanguageList);
+  }
+  void TearDown() override {
+    Settings = saved_settings;
+    Folders = saved_folders;
   }
   Text WritePack(const std::vector<ZipItem>& items) {
     const std::string path = folder.path() + "Cratevale.languages";

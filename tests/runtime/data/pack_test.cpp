@@ -98,10 +98,12 @@ TEST(BlockCodec, RoundTripsEverySizeAndShapeWithBlocksEndingExactlyWhereTheyAre)
                   static_cast<int64_t>(block.size()));
         EXPECT_TRUE(std::equal(out.begin(), out.end(), data.begin() + at));
       }
+      // Into a larger buffer whose bytes past the data must stay as they were.
       const MemoryBlock container = block_container_encode(data.data(), size, kSmallBlock);
-      MemoryBlock out(static_cast<size_t>(size));
+      MemoryBlock out(static_cast<size_t>(size) + 32, 0xEE);
       EXPECT_EQ(Decode(container, &out), size);
-      EXPECT_EQ(out, data);
+      EXPECT_TRUE(std::equal(data.begin(), data.end(), out.begin()));
+      EXPECT_EQ(std::count(out.begin() + size, out.end(), 0xEE), 32);
     }
   }
 }
@@ -171,6 +173,73 @@ TEST(BlockCodec, DamagedContainersFail) {
   EXPECT_EQ(Decode(zero_block_size, &out), -1);
   MemoryBlock too_small(data.size() - 1);
   EXPECT_EQ(Decode(good, &too_small), -1);
+}
+
+// The block format read one bit and one byte at a time, as plainly as it can be written: the
+// fast decoder must agree with it on every input, valid or not.
+int64_t ReferenceDecode(const std::vector<uint8_t>& in, std::vector<uint8_t>* out) {
+  size_t src = 0;
+  uint32_t tag = 0;
+  int bits = 0;
+  bool bad = false;
+  auto bit = [&]() -> uint32_t {
+    if (bits == 0) {
+      if (in.size() - src < 2) {
+        bad = true;
+        return 0;
+      }
+      tag = in[src] | (in[src + 1] << 8);
+      src += 2;
+      bits = 16;
+    }
+    return (tag >> --bits) & 1;
+  };
+  auto gamma = [&] {
+    uint64_t value = 1;
+    do {
+      value = value * 2 + bit();
+      if (value >= (1u << 30)) bad = true;
+    } while (!bad && bit());
+    return value;
+  };
+  if (out->empty()) return 0;
+  if (in.empty()) return -1;
+  size_t done = 0;
+  (*out)[done++] = in[src++];
+  while (done < out->size()) {
+    if (bit() == 0) {
+      if (bad || src >= in.size()) return -1;
+      (*out)[done++] = in[src++];
+      continue;
+    }
+    const uint64_t length = gamma() + 2;
+    const uint64_t high = gamma();
+    if (bad || src >= in.size()) return -1;
+    const uint64_t offset = (high - 2) * 256 + in[src++] + 1;
+    if (offset > done || length > out->size() - done) return -1;
+    for (uint64_t i = 0; i < length; ++i, ++done) (*out)[done] = (*out)[done - offset];
+  }
+  return bad ? -1 : static_cast<int64_t>(src);
+}
+
+TEST(BlockCodec, AgreesWithAPlainBitByBitReadingOnValidAndDamagedBlocks) {
+  std::mt19937 random(99);
+  for (int round = 0; round < 3000; ++round) {
+    const int64_t size = 1 + random() % 600;
+    const MemoryBlock data = MakeData(round % 2 ? "text" : "runs", size);
+    std::vector<uint8_t> block = block_encode(data.data(), size);
+    if (round % 3 != 0) {
+      for (int flips = 1 + random() % 3; flips > 0; --flips) block[random() % block.size()] ^= 1 << (random() % 8);
+    }
+    if (round % 5 == 0) block.resize(random() % (block.size() + 1));
+    std::vector<uint8_t> fast(static_cast<size_t>(size)), plain(static_cast<size_t>(size));
+    const int64_t fast_result = block_decode(block.data(), static_cast<int64_t>(block.size()), fast.data(), size);
+    const int64_t plain_result = ReferenceDecode(block, &plain);
+    ASSERT_EQ(fast_result, plain_result) << "round " << round;
+    if (fast_result >= 0) {
+      ASSERT_EQ(fast, plain) << "round " << round;
+    }
+  }
 }
 
 // ---- Packs of the runtime's format ----
