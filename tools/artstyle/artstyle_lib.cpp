@@ -261,8 +261,12 @@ void SideFigure(cairo_t* cr, bool pushing) {
   CapCrown(cr, 32, 20, 13);
   RoundedRect(cr, 34, 17.5, 17, 4, 2);  // brim pointing where the keeper looks
   FillAndOutline(cr, kDeepOrange, 1.3);
-  cairo_arc(cr, 28, 24, 2.6, 0, 2 * kPi);  // ear
-  FillAndOutline(cr, kSkin, 1.1);
+  cairo_arc(cr, 28.5, 24.5, 2.2, 0, 2 * kPi);  // ear
+  SetColour(cr, kSkin);
+  cairo_fill_preserve(cr);
+  SetColour(cr, Mix(kSkin, kInk, 0.45));
+  cairo_set_line_width(cr, 0.9);
+  cairo_stroke(cr);
   SetColour(cr, kInk);
   cairo_arc(cr, 39, 24.5, 2.1, 0, 2 * kPi);  // eye
   cairo_fill(cr);
