@@ -1,12 +1,13 @@
-// Tests of the shared art style and of the pictures staged for the asset pack: every entry
+// Tests of the shared art style and of the pictures of the built asset pack: every entry
 // decodes, fits its buffer and has the shape, transparency and key colour the game expects.
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <sstream>
+#include <functional>
 
+#include "tests/support/content_pack.h"
 #include "tools/artstyle/artstyle.h"
 
 namespace {
@@ -36,9 +37,10 @@ bool DecodePng(const std::vector<uint8_t>& bytes, Decoded* out) {
   return png_image_finish_read(&image, nullptr, out->rgba.data(), 0, nullptr) != 0;
 }
 
-Decoded Stage(const std::string& name) {
-  std::ifstream in(std::string(CRATEVALE_PACK_DIR) + "data/assets/stage/" + name, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+// A picture read from the built asset pack into a buffer of the size the game uses for it.
+Decoded FromPack(const std::string& name) {
+  bool full_screen = name.rfind("title_", 0) == 0 || name.rfind("tgs_", 0) == 0;
+  std::vector<uint8_t> bytes = ReadAssetEntry(name, full_screen ? 4194304 : 204800);
   Decoded decoded;
   EXPECT_TRUE(DecodePng(bytes, &decoded)) << name;
   return decoded;
@@ -124,7 +126,26 @@ TEST(ArtStyle, BoardPiecesCoverTheirCellWithoutKeyColour) {
   }
 }
 
-// ---- The staged pictures -----------------------------------------------------------------
+// ---- The pictures of the built pack ------------------------------------------------------
+
+TEST(AssetPack, HoldsExactlyTheGamesEntries) {
+  std::vector<std::string> expected = {"click3.wav", "crate.png", "locked.png", "music1.ogg",
+                                       "music2.ogg", "rollover3.wav", "tile_01.png",
+                                       "titleback_c.png"};
+  for (const char* pose : {"idle_", "push_"}) {
+    for (const char* facing : {"left", "right", "up", "down"}) {
+      expected.push_back(std::string(pose) + facing + ".png");
+    }
+  }
+  for (const char* shape : {"3x2", "4x3", "5x4", "16x9", "16x10", "17x9"}) {
+    expected.push_back(std::string("title_") + shape + ".png");
+    expected.push_back(std::string("tgs_") + shape + ".png");
+  }
+  std::sort(expected.begin(), expected.end());
+  std::vector<std::string> names = AssetPackNames();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, expected);
+}
 
 TEST(AssetPictures, EveryPictureDecodesWithinItsBuffer) {
   struct Entry {
@@ -147,7 +168,7 @@ TEST(AssetPictures, EveryPictureDecodesWithinItsBuffer) {
     entries.push_back({std::string("tgs_") + shape + ".png", 0, 0, false, 4194304});
   }
   for (const Entry& e : entries) {
-    Decoded d = Stage(e.name);
+    Decoded d = FromPack(e.name);
     EXPECT_GT(d.file_size, 0u) << e.name;
     EXPECT_LE(d.file_size, e.limit) << e.name;
     EXPECT_EQ(d.alpha, e.alpha) << e.name;
@@ -166,7 +187,7 @@ TEST(AssetPictures, TitleAndSplashHaveTheirClassRatio) {
       {"16x9", {"1.77", "1.78"}}, {"16x10", {"1.60"}},        {"17x9", {"1.89", "1.90"}}};
   for (const auto& [shape, texts] : classes) {
     for (const char* kind : {"title_", "tgs_"}) {
-      Decoded d = Stage(std::string(kind) + shape + ".png");
+      Decoded d = FromPack(std::string(kind) + shape + ".png");
       char ratio[16];
       std::snprintf(ratio, sizeof ratio, "%.2f", double(d.width) / d.height);
       EXPECT_NE(std::find(texts.begin(), texts.end(), ratio), texts.end()) << kind << shape;
@@ -180,16 +201,16 @@ TEST(AssetPictures, OpaquePicturesAvoidTheKeyColour) {
   for (const char* shape : {"3x2", "4x3", "5x4", "16x9", "16x10", "17x9"}) {
     names.push_back(std::string("tgs_") + shape + ".png");
   }
-  for (const std::string& name : names) EXPECT_EQ(CountBlack(Stage(name)), 0u) << name;
+  for (const std::string& name : names) EXPECT_EQ(CountBlack(FromPack(name)), 0u) << name;
 }
 
 // The title's pure black sky shows the title background, which the game zooms to 1.2 times
 // the screen width, centres on the picture's lower middle and sways by up to 3 degrees: every
 // see-through pixel must stay covered by it, and the ground along the bottom is solid.
 TEST(AssetPictures, TitleSkyStaysInsideTheSwayingBackground) {
-  Decoded back = Stage("titleback_c.png");
+  Decoded back = FromPack("titleback_c.png");
   for (const char* shape : {"3x2", "4x3", "5x4", "16x9", "16x10", "17x9"}) {
-    Decoded title = Stage(std::string("title_") + shape + ".png");
+    Decoded title = FromPack(std::string("title_") + shape + ".png");
     double W = title.width, H = title.height;
     double half_w = 0.6 * W, half_h = 0.6 * W * back.height / back.width;
     size_t black = 0, uncovered = 0;
@@ -224,7 +245,7 @@ TEST(AssetPictures, KeeperPushesReachTheCrateSide) {
                         {"up", 10, 0, 54, 6},   {"down", 10, 60, 54, 64}};
   for (const Side& side : sides) {
     for (const char* pose : {"idle_", "push_"}) {
-      Decoded d = Stage(std::string(pose) + side.facing + ".png");
+      Decoded d = FromPack(std::string(pose) + side.facing + ".png");
       EXPECT_FALSE(opaque(d, 0, 0)) << pose << side.facing;
       EXPECT_TRUE(opaque(d, 32, 40)) << pose << side.facing;
       int reach = 0;
