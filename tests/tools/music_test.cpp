@@ -142,6 +142,36 @@ TEST(MusicRendering, EveryInstrumentSoundsAndStartsWithoutAStep) {
   }
 }
 
+// Each pitched instrument, asked for A3, repeats itself every 1/220 of a second.
+TEST(MusicRendering, PitchedInstrumentsPlayInTune) {
+  const music::Instrument pitched[] = {
+      music::Instrument::ElectricPiano, music::Instrument::Flute,   music::Instrument::Pad,
+      music::Instrument::Pluck,         music::Instrument::Bass,    music::Instrument::SawBass,
+      music::Instrument::Lead,          music::Instrument::Organ};
+  for (music::Instrument instrument : pitched) {
+    music::Song song{60, 2, {{instrument, 0.5, 0, {{0, 1, 57, 1.0}}}}};
+    music::Audio audio = music::RenderSong(song);
+    auto at = [&](size_t i) { return double(audio.samples[i * 2]); };
+    const size_t from = 4410, span = 8820;  // 0.1 s to 0.3 s into the note
+    double best = -1;
+    int best_lag = 0;
+    std::vector<double> score(300, 0.0);
+    for (int lag = 150; lag < 290; ++lag) {
+      double sum = 0, energy = 0;
+      for (size_t i = from; i < from + span; ++i) {
+        sum += at(i) * at(i + size_t(lag));
+        energy += at(i) * at(i);
+      }
+      score[size_t(lag)] = sum / energy;
+      if (score[size_t(lag)] > best) best = score[size_t(lag)], best_lag = lag;
+    }
+    // Refine the period between samples with a parabola through the peak and its neighbours.
+    double l = score[size_t(best_lag) - 1], c = score[size_t(best_lag)], r = score[size_t(best_lag) + 1];
+    double period = best_lag + 0.5 * (l - r) / (l - 2 * c + r);
+    EXPECT_NEAR(music::kSampleRate / period, 220.0, 2.0) << "instrument " << int(instrument);
+  }
+}
+
 TEST(MusicRendering, NormalizeSetsThePeak) {
   music::Audio audio;
   audio.samples = {0.1f, -0.5f, 0.25f, 0.0f};
