@@ -15,13 +15,6 @@ constexpr int kDefaultButton = 1;
 constexpr int kDefaultLastPlayed = 0;
 constexpr int kGameScreenModes = 3;  // full screen, windowed, borderless
 
-// "LastPlayed" is a level-list index in the file; these accessors keep it one whichever way the
-// settings record holds it.
-[[maybe_unused]] int LastPlayedIndex(int value) { return value; }
-[[maybe_unused]] int LastPlayedIndex(const Text& value) { return static_cast<int>(str_to_int(value)); }
-[[maybe_unused]] void SetLastPlayed(int& field, int index) { field = index; }
-[[maybe_unused]] void SetLastPlayed(Text& field, int index) { field = str_from_int(index); }
-
 int InRange(int value, int lowest, int highest, int fallback) {
   return (value < lowest || value > highest) ? fallback : value;
 }
@@ -35,7 +28,7 @@ void KeepSettingsInRange(SettingsRecord& settings) {
   if (settings.Gamepad < 0) settings.Gamepad = kDefaultGamepad;
   if (settings.Pad < 0) settings.Pad = kDefaultPad;
   if (settings.Button < 1) settings.Button = kDefaultButton;
-  if (LastPlayedIndex(settings.LastPlayed) < 0) SetLastPlayed(settings.LastPlayed, kDefaultLastPlayed);
+  if (settings.LastPlayed < 0) settings.LastPlayed = kDefaultLastPlayed;
 }
 
 int LoadPreferences(const Text& folder) {
@@ -51,7 +44,7 @@ int LoadPreferences(const Text& folder) {
   Settings.Gamepad = prefs_read_int(u"Gamepad", kDefaultGamepad);
   Settings.Pad = prefs_read_int(u"Pad", kDefaultPad);
   Settings.Button = prefs_read_int(u"Button", kDefaultButton);
-  SetLastPlayed(Settings.LastPlayed, prefs_read_int(u"LastPlayed", kDefaultLastPlayed));
+  Settings.LastPlayed = prefs_read_int(u"LastPlayed", kDefaultLastPlayed);
   prefs_close();
   KeepSettingsInRange(Settings);
   return 1;
@@ -68,6 +61,6 @@ int SavePreferences(const Text& folder) {
   prefs_write_int(u"Gamepad", Settings.Gamepad);
   prefs_write_int(u"Pad", Settings.Pad);
   prefs_write_int(u"Button", Settings.Button);
-  prefs_write_int(u"LastPlayed", LastPlayedIndex(Settings.LastPlayed));
+  prefs_write_int(u"LastPlayed", Settings.LastPlayed);
   return prefs_close();
 }

@@ -37,16 +37,16 @@ using EntryPos = EntryList::iterator;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 struct PrefsState {
-  bool held = false;         // a file, a remembered path or a memory block is held
-  std::string path;          // UTF-8 file name; empty for a memory block
-  bool read_only = false;    // changes are never written back
-  bool modified = false;     // something was written since the open
+  bool held = false;             // a file, a remembered path or a memory block is held
+  std::string path;              // UTF-8 file name; empty for a memory block
+  bool read_only = false;        // changes are never written back
+  bool modified = false;         // something was written since the open
   bool byte_order_mark = false;  // the file is written as UTF-8 with a byte-order mark
   int options = 0;
   EntryList entries;
   EntryPos current_group = entries.end();  // end = the keys before the first group
-  EntryPos current_entry = entries.end();  // end = none (before the first entry when enumerating)
-  std::string pending_group; // selected but not yet existing; empty = none
+  EntryPos current_entry = entries.end();  // end = none; before the first entry when enumerating
+  std::string pending_group;     // selected but not yet existing; empty = none
 };
 
 PrefsState Prefs;
@@ -71,6 +71,16 @@ std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+// A name, value or comment as it is stored: line ends inside it become blanks, so that one
+// write stays one line of the file and can never add groups or keys of its own.
+std::string OneLine(const Text& text) {
+  std::string utf8 = text_to_utf8(text);
+  for (char& c : utf8) {
+    if (IsLineEnd(c)) c = ' ';
+  }
+  return utf8;
 }
 
 std::string Latin1ToUtf8(std::string_view bytes) {
@@ -195,7 +205,7 @@ EntryPos FindKey(std::string_view key) {
 // The value of a key of the current group, or nullptr when it is missing.
 const std::string* FindValue(const Text& key) {
   if (!Prefs.held || !Prefs.pending_group.empty()) return nullptr;
-  const EntryPos it = FindKey(text_to_utf8(key));
+  const EntryPos it = FindKey(OneLine(key));
   return it == Prefs.entries.end() ? nullptr : &it->value;
 }
 
@@ -211,7 +221,7 @@ void CreatePendingGroup() {
 void WriteValue(const Text& key, std::string value) {
   if (!Prefs.held) return;
   CreatePendingGroup();
-  std::string name = text_to_utf8(key);
+  std::string name = OneLine(key);
   EntryPos it = FindKey(name);
   if (it == Prefs.entries.end()) {
     it = Prefs.entries.insert(GroupEnd(), Entry{EntryKind::Key, std::move(name), std::move(value)});
@@ -396,10 +406,12 @@ int64_t prefs_create(const Text& path, int options) {
 }
 
 int prefs_close() {
-  const bool write = Prefs.held && Prefs.modified && !Prefs.read_only && !Prefs.path.empty();
-  const bool ok = !write || ReplaceFile(Prefs.path, BuildText());
+  bool kept = true;
+  if (Prefs.held && Prefs.modified) {
+    kept = !Prefs.read_only && !Prefs.path.empty() && ReplaceFile(Prefs.path, BuildText());
+  }
   ResetState();
-  return ok ? 1 : 0;
+  return kept ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -407,7 +419,7 @@ int prefs_close() {
 
 int prefs_select_group(const Text& name) {
   if (!Prefs.held) return 0;
-  const std::string group = text_to_utf8(name);
+  const std::string group = OneLine(name);
   if (group.empty()) {
     Prefs.current_group = Prefs.entries.end();
     Prefs.current_entry = Prefs.entries.end();
@@ -444,7 +456,7 @@ Text prefs_read_string(const Text& key, const Text& default_value) {
 void prefs_write_int(const Text& key, int32_t value) { WriteValue(key, std::to_string(value)); }
 
 void prefs_write_string(const Text& key, const Text& value) {
-  WriteValue(key, text_to_utf8(value));
+  WriteValue(key, OneLine(value));
 }
 
 int prefs_write_comment(const Text& text) {
@@ -454,7 +466,7 @@ int prefs_write_comment(const Text& text) {
                              ? Prefs.entries.begin()
                              : std::next(Prefs.current_entry);
   Prefs.current_entry =
-      Prefs.entries.insert(where, Entry{EntryKind::Comment, std::string(), text_to_utf8(text)});
+      Prefs.entries.insert(where, Entry{EntryKind::Comment, std::string(), OneLine(text)});
   Prefs.modified = true;
   return 1;
 }

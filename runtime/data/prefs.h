@@ -36,7 +36,7 @@ int64_t prefs_open_memory(const uint8_t* data, int64_t size);
 // written (folder not writable, or a file there that is not writable).
 int64_t prefs_create(const Text& path, int options = 0);
 // Writes the file when something was written (and it is writable), then clears the state.
-// Returns 1 when the file was written or nothing needed writing, 0 when writing failed.
+// Returns 0 when writes were lost: the file could not be written, or it was read-only.
 int prefs_close();
 
 // Selects a group. An empty name selects the keys before the first group header and returns 1.
@@ -51,7 +51,8 @@ int32_t prefs_read_int(const Text& key, int32_t default_value);
 Text prefs_read_string(const Text& key, const Text& default_value = Text());
 
 // Writes a key of the selected group: an existing key takes the new value and the spelling of
-// the name given here; a new key goes after the group's last entry.
+// the name given here; a new key goes after the group's last entry. Line ends inside names,
+// values and comments are written as blanks.
 void prefs_write_int(const Text& key, int32_t value);
 void prefs_write_string(const Text& key, const Text& value);
 // Inserts a comment line after the entry last written, selected or reached. 0 when no file is

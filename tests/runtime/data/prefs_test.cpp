@@ -190,7 +190,7 @@ TEST_F(PrefsTest, MemoryBlockIsReadOnlyAndRejectsBadArguments) {
   ASSERT_NE(prefs_open_memory(reinterpret_cast<const uint8_t*>(bytes.data()), 4), 0);
   prefs_write_int(u"x", 2);
   EXPECT_EQ(prefs_read_int(u"x", 0), 2);
-  EXPECT_EQ(prefs_close(), 1);
+  EXPECT_EQ(prefs_close(), 0);  // the write had nowhere to go
   EXPECT_EQ(FileCount(folder.path()), 0);
 }
 
@@ -267,6 +267,15 @@ TEST_F(PrefsTest, NamesMatchWithoutCaseAndTakeTheSpellingOfTheLastWrite) {
   EXPECT_EQ(prefs_select_group(u"SETTINGS\u00c9"), 0);
   prefs_close();
   EXPECT_EQ(folder.Read("c.prefs"), kMark + "[Settings]\nMUSIC = 1\n");
+}
+
+TEST_F(PrefsTest, LineEndsInsideWrittenTextsCannotAddEntries) {
+  ASSERT_NE(prefs_create(Path(folder.path() + "n.prefs")), 0);
+  prefs_write_comment(u"two\nlines");
+  prefs_select_group(u"G\r\n[H]");
+  prefs_write_string(u"key\n[Evil]", u"x\r\n[Evil]\ny=1");
+  prefs_close();
+  EXPECT_EQ(folder.Read("n.prefs"), kMark + "; two lines\n[G  [H]]\nkey [Evil] = x  [Evil] y=1\n");
 }
 
 TEST_F(PrefsTest, CommentGoesAfterTheEntryLastWritten) {
@@ -346,8 +355,7 @@ TEST_F(PrefsTest, ReadOnlyFileIsReadAndKeepsItsContent) {
     const bool read = prefs_read_int(u"x", 0) == 1;
     prefs_write_int(u"x", 2);
     prefs_write_comment(u"lost");
-    prefs_close();
-    return read && prefs_create(Path(path)) == 0;
+    return read && prefs_close() == 0 && prefs_create(Path(path)) == 0;
   }));
   EXPECT_EQ(folder.Read("open/ro.prefs"), bytes);
   EXPECT_EQ(FileCount(folder.path() + "open"), 1);
