@@ -7,6 +7,9 @@
 #include <cmath>
 #include <functional>
 
+#include "runtime/display/bmp.h"
+#include "runtime/display/image.h"
+#include "runtime/display/png.h"
 #include "tests/support/content_pack.h"
 #include "tools/artstyle/artstyle.h"
 
@@ -177,6 +180,31 @@ TEST(AssetPictures, EveryPictureDecodesWithinItsBuffer) {
       EXPECT_EQ(d.height, e.height) << e.name;
     }
   }
+}
+
+// The game's own image loader reads every picture from a zero-padded buffer of its kind's
+// size; the keeper pictures come out with alpha (depth 32), the others without.
+TEST(AssetPictures, TheGamesImageLoaderReadsEveryPicture) {
+  image_init();
+  image_codecs_init();
+  bmp_decoder_register();
+  png_decoder_register();
+  for (const std::string& name : AssetPackNames()) {
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".png") != 0) continue;
+    bool full_screen = name.rfind("title_", 0) == 0 || name.rfind("tgs_", 0) == 0;
+    int64_t buffer_size = full_screen ? 4194304 : 204800;
+    std::vector<uint8_t> bytes = ReadAssetEntry(name, buffer_size);
+    bytes.resize(size_t(buffer_size), 0);
+    int64_t image = image_load_from_memory(kNewObject, bytes);
+    ASSERT_NE(image, 0) << name;
+    Decoded reference = FromPack(name);
+    EXPECT_EQ(image_width(image), reference.width) << name;
+    EXPECT_EQ(image_height(image), reference.height) << name;
+    bool keeper = name.rfind("idle_", 0) == 0 || name.rfind("push_", 0) == 0;
+    EXPECT_EQ(image_depth(image), keeper ? 32 : 24) << name;
+    image_free(image);
+  }
+  image_shutdown();
 }
 
 // The game picks the title and splash pictures by the screen's ratio written with two

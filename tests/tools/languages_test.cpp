@@ -10,6 +10,9 @@
 #include <map>
 #include <sstream>
 
+#include "runtime/data/pack.h"
+#include "runtime/data/prefs.h"
+#include "runtime/data/text.h"
 #include "tools/languages/languages.h"
 
 namespace {
@@ -208,6 +211,44 @@ TEST_F(BuiltPack, HoldsEveryLevelTitleKey) {
   }
 }
 
+// The game lists the pack with its zip packer and reads each file with its preferences engine:
+// through them every language must show exactly the keys and texts the builder wrote.
+TEST_F(BuiltPack, TheGamesReadersSeeEveryKeyAndText) {
+  int64_t pack = pack_open(kNewObject, text_from_utf8(CRATEVALE_PACK_DIR "Cratevale.languages"),
+                           kPackerZip);
+  ASSERT_NE(pack, 0);
+  ASSERT_NE(pack_examine(pack), 0);
+  size_t files = 0;
+  while (pack_next_entry(pack)) {
+    std::string name = text_to_utf8(pack_entry_name(pack));
+    std::string base = name.substr(0, name.rfind('.'));
+    MemoryBlock block;
+    ASSERT_GT(pack_extract_to_block(pack, Text(), 1 << 20, &block), 0) << name;
+    ASSERT_NE(prefs_open_memory(block.data(), int64_t(block.size())), 0) << name;
+    std::map<std::string, std::string> seen;
+    prefs_examine_groups();
+    while (prefs_next_group()) {
+      prefs_examine_keys();
+      while (prefs_next_key()) seen[text_to_utf8(prefs_key_name())] = text_to_utf8(prefs_key_value());
+    }
+    prefs_select_group(text_from_utf8(languages::kHeaderGroup));
+    EXPECT_EQ(text_to_utf8(prefs_read_string(u"tLangFileNAME")),
+              *languages::FindValue(Files()[base], "tLangFileNAME"));
+    prefs_close();
+    size_t keys = 0;
+    for (const languages::Group& group : Files()[base].groups) {
+      for (const languages::Entry& entry : group.entries) {
+        EXPECT_EQ(seen[entry.key], entry.value) << name << " " << entry.key;
+        ++keys;
+      }
+    }
+    EXPECT_EQ(seen.size(), keys) << name;
+    ++files;
+  }
+  pack_close(pack);
+  EXPECT_EQ(files, Files().size());
+}
+
 // Widths in pixels of texts drawn in the game's bold interface font at a pixel size.
 class TextMeter {
  public:
@@ -269,6 +310,12 @@ TEST_F(BuiltPack, TextsFitTheirPanels) {
       EXPECT_LE(meter.Width(text(key), entry), complete_room) << base << " " << key;
     }
     EXPECT_LE(meter.Width(text("tStartTIME") + " 99:59", card), kWidth / 4) << base;
+    for (const languages::Group& group : file.groups) {
+      if (group.name != languages::kTitlesGroup) continue;
+      for (const languages::Entry& title : group.entries) {
+        EXPECT_LE(meter.Width(title.value, card), kWidth / 4 - 20) << base << " " << title.key;
+      }
+    }
     EXPECT_LE(meter.Width(text("tQuitYES") + text("tQuitNO"), entry), kWidth / 2 - 40) << base;
   }
 }
