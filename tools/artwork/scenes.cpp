@@ -58,15 +58,6 @@ void CentredTextPath(cairo_t* cr, const char* text, double cx, double cy, double
   }
 }
 
-void LinearGradient(cairo_t* cr, double y0, double y1, Colour top, Colour bottom) {
-  cairo_pattern_t* gradient = cairo_pattern_create_linear(0, y0, 0, y1);
-  cairo_pattern_add_color_stop_rgb(gradient, 0, top.r / 255.0, top.g / 255.0, top.b / 255.0);
-  cairo_pattern_add_color_stop_rgb(gradient, 1, bottom.r / 255.0, bottom.g / 255.0,
-                                   bottom.b / 255.0);
-  cairo_set_source(cr, gradient);
-  cairo_pattern_destroy(gradient);
-}
-
 // A rolling ridge across the whole width, filled down to the bottom edge.
 void Ridge(cairo_t* cr, double width, double height, double base, double amplitude, double phase,
            Colour top, Colour bottom, double line) {
@@ -79,7 +70,7 @@ void Ridge(cairo_t* cr, double width, double height, double base, double amplitu
   }
   cairo_line_to(cr, width + 8, height + 2);
   cairo_close_path(cr);
-  LinearGradient(cr, base - amplitude, height, top, bottom);
+  artstyle::VerticalGradient(cr, base - amplitude, height, top, bottom);
   cairo_fill_preserve(cr);
   SetColour(cr, artstyle::kInk);
   cairo_set_line_width(cr, line);
@@ -90,13 +81,8 @@ void Ridge(cairo_t* cr, double width, double height, double base, double amplitu
 void Crate(cairo_t* cr, double x, double y, double size) {
   cairo_save(cr);
   cairo_translate(cr, x, y);
-  double r = size * 3.5 / 64, inset = size * 0.4 / 64;
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, size - inset - r, inset + r, r, -kPi / 2, 0);
-  cairo_arc(cr, size - inset - r, size - inset - r, r, 0, kPi / 2);
-  cairo_arc(cr, inset + r, size - inset - r, r, kPi / 2, kPi);
-  cairo_arc(cr, inset + r, inset + r, r, kPi, 3 * kPi / 2);
-  cairo_close_path(cr);
+  double inset = size * 0.4 / 64;
+  artstyle::RoundedRect(cr, inset, inset, size - 2 * inset, size - 2 * inset, size * 3.5 / 64);
   cairo_clip(cr);
   artstyle::DrawCrate(cr, size);
   cairo_restore(cr);
@@ -180,7 +166,7 @@ void DrawTitle(artstyle::Canvas& canvas) {
   SetColour(cr, artstyle::kInk);
   cairo_set_line_width(cr, 8 * u);
   cairo_stroke_preserve(cr);
-  LinearGradient(cr, cy - font * 0.36, cy + font * 0.36, artstyle::kCream, kGold);
+  artstyle::VerticalGradient(cr, cy - font * 0.36, cy + font * 0.36, artstyle::kCream, kGold);
   cairo_fill(cr);
 }
 
@@ -202,7 +188,7 @@ void DrawStudioSplash(artstyle::Canvas& canvas) {
   cairo_translate(cr, mx, my);
   cairo_rotate(cr, kPi / 4);
   cairo_rectangle(cr, -mark / 2, -mark / 2, mark, mark);
-  LinearGradient(cr, -mark / 2, mark / 2, artstyle::kOrange, artstyle::kDeepOrange);
+  artstyle::VerticalGradient(cr, -mark / 2, mark / 2, artstyle::kOrange, artstyle::kDeepOrange);
   cairo_fill_preserve(cr);
   SetColour(cr, artstyle::kCream);
   cairo_set_line_width(cr, 8 * s);
@@ -280,14 +266,8 @@ void DrawLockMark(artstyle::Canvas& canvas) {
   cairo_set_line_width(cr, 10);
   cairo_stroke(cr);
   cairo_new_path(cr);
-  const double x = 22, y = 58, w = 84, h = 60, r = 10;
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
-  cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
-  cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
-  cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
-  cairo_close_path(cr);
-  LinearGradient(cr, y, y + h, artstyle::kOrange, artstyle::kDeepOrange);
+  artstyle::RoundedRect(cr, 22, 58, 84, 60, 10);  // the body
+  artstyle::VerticalGradient(cr, 58, 118, artstyle::kOrange, artstyle::kDeepOrange);
   cairo_fill_preserve(cr);
   SetColour(cr, artstyle::kInk);
   cairo_set_line_width(cr, 4);
