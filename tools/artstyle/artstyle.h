@@ -55,6 +55,10 @@ inline constexpr unsigned kJoinDown = 4;
 inline constexpr unsigned kJoinLeft = 8;
 
 void SetColour(cairo_t* cr, Colour colour, double alpha = 1.0);
+// Adds a rounded rectangle to the current path.
+void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double radius);
+// Sets a top-to-bottom gradient from y0 to y1 as the source.
+void VerticalGradient(cairo_t* cr, double y0, double y1, Colour top, Colour bottom);
 Colour Mix(Colour a, Colour b, double t);  // t = 0 gives a, 1 gives b
 
 // Board pieces. The variant of floor and ground (any integer) picks one of a few deterministic

@@ -29,16 +29,6 @@ double HashUnit(uint32_t seed, uint32_t index) {
   return (Scramble(seed * 0x9e3779b9U + index) & 0xffffff) / double(0x1000000);
 }
 
-void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
-  r = std::min(r, std::min(w, h) / 2);
-  cairo_new_sub_path(cr);
-  cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
-  cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
-  cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
-  cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
-  cairo_close_path(cr);
-}
-
 // Rectangle whose corners each have their own radius (top left, top right, bottom right,
 // bottom left; 0 gives a square corner).
 void CornerRect(cairo_t* cr, double x, double y, double w, double h, const double radius[4]) {
@@ -69,10 +59,17 @@ void Outline(cairo_t* cr, double width) {
   cairo_stroke(cr);
 }
 
-void FillAndOutline(cairo_t* cr, Colour fill, double width) {
+// Fills the current path and strokes its edge in another colour.
+void FillThenStroke(cairo_t* cr, Colour fill, Colour line, double width) {
   SetColour(cr, fill);
   cairo_fill_preserve(cr);
-  Outline(cr, width);
+  SetColour(cr, line);
+  cairo_set_line_width(cr, width);
+  cairo_stroke(cr);
+}
+
+void FillAndOutline(cairo_t* cr, Colour fill, double width) {
+  FillThenStroke(cr, fill, kInk, width);
 }
 
 // Starts drawing a piece: saves the state and switches to the 64-unit design square.
@@ -81,15 +78,6 @@ void BeginPiece(cairo_t* cr, double size) {
   cairo_scale(cr, size / kUnit, size / kUnit);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-}
-
-void VerticalGradient(cairo_t* cr, double y0, double y1, Colour top, Colour bottom) {
-  cairo_pattern_t* gradient = cairo_pattern_create_linear(0, y0, 0, y1);
-  cairo_pattern_add_color_stop_rgb(gradient, 0, top.r / 255.0, top.g / 255.0, top.b / 255.0);
-  cairo_pattern_add_color_stop_rgb(gradient, 1, bottom.r / 255.0, bottom.g / 255.0,
-                                   bottom.b / 255.0);
-  cairo_set_source(cr, gradient);
-  cairo_pattern_destroy(gradient);
 }
 
 // ---- Keeper ----------------------------------------------------------------------------------
@@ -261,8 +249,12 @@ void SideFigure(cairo_t* cr, bool pushing) {
   CapCrown(cr, 32, 20, 13);
   RoundedRect(cr, 34, 17.5, 17, 4, 2);  // brim pointing where the keeper looks
   FillAndOutline(cr, kDeepOrange, 1.3);
-  cairo_arc(cr, 28, 24, 2.6, 0, 2 * kPi);  // ear
-  FillAndOutline(cr, kSkin, 1.1);
+  cairo_arc(cr, 28.5, 24.5, 2.2, 0, 2 * kPi);  // ear
+  SetColour(cr, kSkin);
+  cairo_fill_preserve(cr);
+  SetColour(cr, Mix(kSkin, kInk, 0.45));
+  cairo_set_line_width(cr, 0.9);
+  cairo_stroke(cr);
   SetColour(cr, kInk);
   cairo_arc(cr, 39, 24.5, 2.1, 0, 2 * kPi);  // eye
   cairo_fill(cr);
@@ -329,6 +321,25 @@ std::vector<uint8_t> PngRows(const Canvas& canvas, PngKind kind) {
 }
 
 }  // namespace
+
+void RoundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
+  r = std::min(r, std::min(w, h) / 2);
+  cairo_new_sub_path(cr);
+  cairo_arc(cr, x + w - r, y + r, r, -kPi / 2, 0);
+  cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
+  cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
+  cairo_arc(cr, x + r, y + r, r, kPi, 3 * kPi / 2);
+  cairo_close_path(cr);
+}
+
+void VerticalGradient(cairo_t* cr, double y0, double y1, Colour top, Colour bottom) {
+  cairo_pattern_t* gradient = cairo_pattern_create_linear(0, y0, 0, y1);
+  cairo_pattern_add_color_stop_rgb(gradient, 0, top.r / 255.0, top.g / 255.0, top.b / 255.0);
+  cairo_pattern_add_color_stop_rgb(gradient, 1, bottom.r / 255.0, bottom.g / 255.0,
+                                   bottom.b / 255.0);
+  cairo_set_source(cr, gradient);
+  cairo_pattern_destroy(gradient);
+}
 
 void SetColour(cairo_t* cr, Colour colour, double alpha) {
   if (alpha >= 1.0) {
@@ -405,11 +416,7 @@ void DrawTargetMark(cairo_t* cr, double size) {
   cairo_line_to(cr, 32, 40);
   cairo_line_to(cr, 24, 32);
   cairo_close_path(cr);
-  SetColour(cr, kOrange);
-  cairo_fill_preserve(cr);
-  SetColour(cr, kDeepOrange);
-  cairo_set_line_width(cr, 1.5);
-  cairo_stroke(cr);
+  FillThenStroke(cr, kOrange, kDeepOrange, 1.5);
   cairo_restore(cr);
 }
 
@@ -538,11 +545,7 @@ void DrawCrate(cairo_t* cr, double size) {
   cairo_line_to(cr, 53, 18);
   cairo_line_to(cr, 18, 53);
   cairo_close_path(cr);
-  SetColour(cr, kWoodLight);
-  cairo_fill_preserve(cr);
-  SetColour(cr, kWoodDark);
-  cairo_set_line_width(cr, 1.6);
-  cairo_stroke(cr);
+  FillThenStroke(cr, kWoodLight, kWoodDark, 1.6);
   // The frame: four boards with a light top edge.
   const double frame[4][4] = {{4, 4, 56, 8}, {4, 52, 56, 8}, {4, 12, 8, 40}, {52, 12, 8, 40}};
   for (const auto& board : frame) {
