@@ -66,6 +66,9 @@ TEST(LevelSource, RejectsMalformedSources) {
   }
   Level level;
   EXPECT_EQ(ParseLevelSource("Title: tLevelX\n" + std::string(300, '#') + "\n", level), "line 2: line too long");
+  std::string rows;
+  for (int i = 0; i < 300; ++i) rows += "#\n";
+  EXPECT_EQ(ParseLevelSource("Title: tLevelX\n" + rows, level), "line 258: too many map rows");
 }
 
 TEST(LevelSource, NamesEveryReasonALevelCannotBePlayed) {

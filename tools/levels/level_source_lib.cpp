@@ -8,6 +8,7 @@
 namespace {
 
 constexpr size_t kMaxLineLength = 256;
+constexpr size_t kMaxMapRows = 256;  // far beyond the board, but bounds what a source can ask for
 constexpr size_t kMaxNameLength = 32;
 
 bool IsMapCharacter(char c) {
@@ -92,6 +93,7 @@ std::string ParseLevelSource(std::string_view source, Level& level) {
       if (map_ended) return LineError(i, "a second map");
       // Trailing blanks are floor the notation does not need; drop them.
       while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+      if (rows.size() == kMaxMapRows) return LineError(i, "too many map rows");
       rows.push_back(line);
       continue;
     }
