@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (ParseLevelSource(text, level).empty()) {
     LevelToText(level);
     if (LevelProblem(level).empty()) {
-      Solution solution = SolveLevel(level, 2000);
+      Solution solution = SolveLevel(level, 2000, 2000);
       if (solution.solved && !ReplayMoves(level, solution.moves)) __builtin_trap();
     }
   }

@@ -358,7 +358,7 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     DropHiddenWalls(level);
     if (!LevelProblem(level).empty()) continue;
     Candidate candidate;
-    candidate.solution = SolveLevel(level, settings.search_limit);
+    candidate.solution = SolveLevel(level, settings.search_limit, settings.search_limit);
     if (!candidate.solution.solved) continue;
     candidate.level = level;
     candidate.crate_changes = CrateChanges(level, candidate.solution.moves);

@@ -1,6 +1,7 @@
 // The level solver: a search over pushes (the keeper's walks between pushes are found by
-// breadth-first search) that proves a level solvable and records one solution with the fewest
-// pushes it can find. Squares from which no crate can ever reach a target are pruned, as are
+// breadth-first search) that proves a level solvable and records one solution: the one with
+// the fewest moves when that search stays within its limit, else one with the fewest pushes
+// it can find. Squares from which no crate can ever reach a target are pruned, as are
 // pushes that freeze a crate off its target; the lower bound is the cheapest assignment of
 // crates to targets by push distance.
 #pragma once
@@ -12,19 +13,23 @@
 
 struct Solution {
   bool solved = false;
-  bool optimal = false;      // no solution with fewer pushes exists
+  bool fewest_pushes = false;  // no solution with fewer pushes exists
+  bool fewest_moves = false;   // no solution with fewer moves exists
   std::string moves;         // "l r u d" walks, "L R U D" pushes
   int pushes = 0;
-  size_t expanded = 0;       // positions the search looked at
+  size_t expanded = 0;       // positions the searches looked at
   std::string failure;       // why there is no solution: "unsolvable" or "search limit reached"
 };
 
 constexpr size_t kDefaultSearchLimit = 3000000;
+// The search for the fewest moves keeps the keeper's exact cell in each position and so needs
+// many more of them; the build gives it this many before it settles for the fewest pushes.
+constexpr size_t kMovesSearchLimit = 60000;
 
 // Solves a level that passed LevelProblem. The search first looks for a solution with the
-// fewest pushes; past `limit` expanded positions it settles for any solution it can find
-// within the same limit again.
-Solution SolveLevel(const Level& level, size_t limit = kDefaultSearchLimit);
+// fewest pushes; past `limit` stored positions it settles for any solution it can find within
+// the same limit again. Then, within `moves_limit`, it looks for the fewest moves.
+Solution SolveLevel(const Level& level, size_t limit = kDefaultSearchLimit, size_t moves_limit = kMovesSearchLimit);
 
 // Plays a move string on the level under the game's rules (a move into a wall, or into a crate
 // with a wall or a crate behind it, is refused). Returns 1 when every move could be made and

@@ -153,10 +153,14 @@ class NodeTable {
 
 class Search {
  public:
-  Search(const Level& level, const SearchBoard& board) : board_(board), n_(static_cast<int>(level.crates.size())) {
+  // By pushes, a position is the crates and the region the keeper can walk in; by moves, the
+  // crates and the keeper's own cell, and a push costs the walk to it plus one.
+  Search(const Level& level, const SearchBoard& board, bool by_moves)
+      : board_(board), n_(static_cast<int>(level.crates.size())), by_moves_(by_moves) {
     occupied_.assign(board.cells, 0);
     examining_.assign(board.cells, 0);
     reach_.assign(board.cells, 0);
+    walk_.assign(board.cells, 0);
     std::vector<uint16_t> crates(level.crates.begin(), level.crates.end());
     AddNode(crates.data(), static_cast<uint16_t>(level.keeper), -1, 0, 0, 0);
   }
@@ -172,7 +176,8 @@ class Search {
       int node = static_cast<int>(0xFFFFFFFFu - (open.top() & 0xFFFFFFFFu));
       open.pop();
       LoadCrates(node);
-      int normal = ReachAndNormalise(keeper_[node]);
+      int lowest = ReachAndNormalise(keeper_[node]);
+      int normal = by_moves_ ? keeper_[node] : lowest;
       uint64_t hash = CrateHash(node) ^ Mix(normal + 0x10000u);
       auto same_state = [&](int other) {
         return normal_[other] == normal && SameCrates(other, node);
@@ -202,7 +207,7 @@ class Search {
           std::sort(child.begin(), child.end());
           int h = AssignmentCost(board_, child.data(), n_);
           if (h >= kInfinity) continue;
-          int g = g_[node] + 1;
+          int g = static_cast<int>(g_[node]) + (by_moves_ ? walk_[from] + 1 : 1);
           int added = AddNode(child.data(), static_cast<uint16_t>(c), node, g, h, static_cast<uint8_t>(d));
           if (added >= 0) open.push(QueueKey(added, weight));
         }
@@ -246,13 +251,13 @@ class Search {
       return keeper_[other] == keeper &&
              std::equal(crates, crates + n_, &crates_[static_cast<size_t>(other) * n_]);
     });
-    if (existing >= 0 && g_[existing] <= g) return -1;
+    if (existing >= 0 && static_cast<int64_t>(g_[existing]) <= g) return -1;
     int node = static_cast<int>(parent_.size());
     crates_.insert(crates_.end(), crates, crates + n_);
     keeper_.push_back(keeper);
     normal_.push_back(0);
     parent_.push_back(parent);
-    g_.push_back(static_cast<uint16_t>(g));
+    g_.push_back(static_cast<uint32_t>(g));
     h_.push_back(static_cast<uint16_t>(parent < 0 ? AssignmentCost(board_, crates, n_) : h));
     push_direction_.push_back(direction);
     if (existing < 0) generated_.Insert(hash, node);
@@ -266,13 +271,14 @@ class Search {
     for (int i = 0; i < n_; ++i) occupied_[crates_[static_cast<size_t>(node) * n_ + i]] = 0;
   }
 
-  // Marks the cells the keeper can walk to; returns the lowest of them, which stands for the
-  // whole region.
+  // Marks the cells the keeper can walk to, with the length of his walk to each; returns the
+  // lowest of them, which stands for the whole region.
   int ReachAndNormalise(int keeper) {
     ++stamp_;
     queue_.clear();
     queue_.push_back(keeper);
     reach_[keeper] = stamp_;
+    walk_[keeper] = 0;
     int lowest = keeper;
     for (size_t head = 0; head < queue_.size(); ++head) {
       int cell = queue_[head];
@@ -281,6 +287,7 @@ class Search {
         int next = cell + board_.offset[d];
         if (!board_.floor[next] || occupied_[next] || reach_[next] == stamp_) continue;
         reach_[next] = stamp_;
+        walk_[next] = walk_[cell] + 1;
         queue_.push_back(next);
       }
     }
@@ -317,11 +324,12 @@ class Search {
 
   const SearchBoard& board_;
   int n_;
+  bool by_moves_;
   std::vector<uint16_t> crates_;  // n_ per node, ascending
   std::vector<uint16_t> keeper_;  // the keeper's cell; for pushes, the cell the crate left
   std::vector<uint16_t> normal_;  // lowest reachable cell, set when the node is expanded
   std::vector<int> parent_;
-  std::vector<uint16_t> g_;
+  std::vector<uint32_t> g_;      // pushes or moves from the start
   std::vector<uint16_t> h_;
   std::vector<uint8_t> push_direction_;
   NodeTable generated_;
@@ -329,6 +337,7 @@ class Search {
   std::vector<unsigned char> occupied_;
   std::vector<unsigned char> examining_;
   std::vector<unsigned> reach_;
+  std::vector<int> walk_;  // valid where reach_ holds the current stamp
   unsigned stamp_ = 0;
   std::vector<int> queue_;
 };
@@ -371,7 +380,7 @@ std::string MovesOf(const Level& level, const SearchBoard& board, const std::vec
 
 }  // namespace
 
-Solution SolveLevel(const Level& level, size_t limit) {
+Solution SolveLevel(const Level& level, size_t limit, size_t moves_limit) {
   Solution solution;
   if (!LevelProblem(level).empty()) {
     solution.failure = "not a playable level";
@@ -384,23 +393,41 @@ Solution SolveLevel(const Level& level, size_t limit) {
     return solution;
   }
   for (int weight : {1, kFallbackWeight}) {
-    Search search(level, board);
+    Search search(level, board, false);
     bool exhausted = false;
     int goal = search.Run(weight, limit, solution.expanded, exhausted);
     if (goal >= 0) {
       std::vector<std::pair<int, int>> pushes = search.Pushes(goal);
       solution.solved = true;
-      solution.optimal = weight == 1;
+      solution.fewest_pushes = weight == 1;
       solution.pushes = static_cast<int>(pushes.size());
       solution.moves = MovesOf(level, board, pushes);
-      return solution;
+      break;
     }
     if (exhausted) {
       solution.failure = "unsolvable";
       return solution;
     }
   }
-  solution.failure = "search limit reached";
+  if (!solution.solved) {
+    solution.failure = "search limit reached";
+    return solution;
+  }
+  // The game counts steps, so a solution with the fewest moves is the better record, when the
+  // search for it stays within its limit.
+  Search by_moves(level, board, true);
+  bool exhausted = false;
+  int goal = by_moves.Run(1, moves_limit, solution.expanded, exhausted);
+  if (goal >= 0) {
+    std::vector<std::pair<int, int>> pushes = by_moves.Pushes(goal);
+    std::string moves = MovesOf(level, board, pushes);
+    if (moves.size() <= solution.moves.size()) {
+      solution.fewest_pushes = solution.fewest_pushes && static_cast<int>(pushes.size()) == solution.pushes;
+      solution.fewest_moves = true;
+      solution.pushes = static_cast<int>(pushes.size());
+      solution.moves = moves;
+    }
+  }
   return solution;
 }
 

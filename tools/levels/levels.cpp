@@ -105,10 +105,10 @@ int ProveLevels(const fs::path& folder, bool each, std::vector<BuiltLevel>& buil
     }
     keys.push_back(entry.level.title_key);
     if (each)
-      std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu  positions %8zu  %6.2f s\n", entry.name.c_str(),
-                sources[i].c_str(), entry.level.crates.size(), entry.solution.pushes,
-                entry.solution.optimal ? "*" : " ", entry.solution.moves.size(), entry.solution.expanded,
-                SecondsSince(level_start));
+      std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  positions %8zu  %6.2f s\n",
+                  entry.name.c_str(), sources[i].c_str(), entry.level.crates.size(), entry.solution.pushes,
+                  entry.solution.fewest_pushes ? "*" : " ", entry.solution.moves.size(),
+                  entry.solution.fewest_moves ? "*" : " ", entry.solution.expanded, SecondsSince(level_start));
     built.push_back(std::move(entry));
   }
   if (!ReadFile(folder / "titles.tsv", titles_text)) {
@@ -118,7 +118,7 @@ int ProveLevels(const fs::path& folder, bool each, std::vector<BuiltLevel>& buil
     std::fprintf(stderr, "levels: %s\n", problem.c_str());
     ++failures;
   }
-  std::printf("%zu levels proved in %.2f s (* = fewest pushes possible)\n", built.size(), SecondsSince(start));
+  std::printf("%zu levels proved in %.2f s (* = the fewest possible)\n", built.size(), SecondsSince(start));
   return failures == 0;
 }
 
@@ -173,9 +173,9 @@ int CommandSolve(const fs::path& path) {
     return 1;
   }
   std::printf("%s", LevelToText(level).c_str());
-  std::printf("crates %zu, pushes %d%s, moves %zu, crate changes %d, positions %zu, %.2f s\n%s\n",
-              level.crates.size(), solution.pushes, solution.optimal ? " (fewest possible)" : "",
-              solution.moves.size(), CrateChanges(level, solution.moves), solution.expanded, SecondsSince(start),
+  std::printf("crates %zu, pushes %d%s, moves %zu%s, crate changes %d, positions %zu, %.2f s\n%s\n",
+              level.crates.size(), solution.pushes, solution.fewest_pushes ? " (fewest possible)" : "",
+              solution.moves.size(), solution.fewest_moves ? " (fewest possible)" : "", CrateChanges(level, solution.moves), solution.expanded, SecondsSince(start),
               solution.moves.c_str());
   return 0;
 }
@@ -243,9 +243,10 @@ int CommandGenerate(char** argv) {
   std::vector<Candidate> candidates = GenerateLevels(settings);
   for (size_t i = 0; i < candidates.size() && i < shown; ++i) {
     const Candidate& c = candidates[i];
-    std::printf("; seed %llu #%zu: score %d, pushes %d%s, moves %zu, crate changes %d, positions %zu\n%s\n",
+    std::printf("; seed %llu #%zu: score %d, pushes %d%s, moves %zu%s, crate changes %d, positions %zu\n%s\n",
                 static_cast<unsigned long long>(settings.seed), i, c.score, c.solution.pushes,
-                c.solution.optimal ? " (fewest)" : "", c.solution.moves.size(), c.crate_changes,
+                c.solution.fewest_pushes ? " (fewest)" : "", c.solution.moves.size(),
+                c.solution.fewest_moves ? " (fewest)" : "", c.crate_changes,
                 c.solution.expanded, LevelToText(c.level).c_str());
   }
   return 0;
