@@ -1,6 +1,7 @@
 // The level solver (see level_solver.h): A* over pushes, with the keeper's position reduced to
 // the region he can walk to, dead squares and frozen crates pruned, and the cheapest
-// crate-to-target assignment as the lower bound.
+// crate-to-target assignment as the lower bound; then the same search costed in moves, with the
+// keeper's exact cell in each position.
 #include "tools/levels/level_solver.h"
 
 #include <algorithm>
