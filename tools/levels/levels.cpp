@@ -6,17 +6,16 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "runtime/data/pack.h"
 #include "tools/levels/level_art.h"
+#include "tools/levels/level_build.h"
 #include "tools/levels/level_compiler.h"
 #include "tools/levels/level_generator.h"
 #include "tools/levels/level_solver.h"
 #include "tools/levels/level_source.h"
-#include "tools/mapwriter/mapwriter.h"
 
 namespace {
 
@@ -33,20 +32,11 @@ int Usage() {
   return 2;
 }
 
-bool ReadFile(const fs::path& path, std::string& text) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
-  std::ostringstream buffer;
-  buffer << file.rdbuf();
-  text = buffer.str();
-  return true;
-}
+bool ReadFile(const fs::path& path, std::string& text) { return ReadWholeFile(path.string(), text); }
 
-bool WriteFile(const fs::path& path, const void* data, size_t size) {
-  std::error_code error;
-  fs::create_directories(path.parent_path(), error);
+bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream file(path, std::ios::binary);
-  file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(file);
 }
 
@@ -54,110 +44,34 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Reads, checks and solves one level source; gives the reason it fails, or an empty text.
-std::string LoadAndSolve(const fs::path& path, Level& level, Solution& solution) {
-  std::string text;
-  if (!ReadFile(path, text)) return "cannot read " + path.string();
-  std::string problem = ParseLevelSource(text, level);
-  if (problem.empty()) problem = LevelProblem(level);
-  if (!problem.empty()) return problem;
-  solution = SolveLevel(level);
-  if (!solution.solved) return "no solution (" + solution.failure + ")";
-  if (!ReplayMoves(level, solution.moves)) return "the solver's solution does not solve it";
-  return {};
-}
-
-struct BuiltLevel {
-  std::string source;  // the source's name in the index
-  std::string name;    // the level's name in the pack: its number, two digits
-  Level level;
-  Solution solution;
-};
-
-// Reads the index and the title table of a level folder and proves every level; prints a
-// message naming each level that fails and why, a line per level when `each`, and the time it
-// took. Returns 1 when all pass.
-int ProveLevels(const fs::path& folder, bool each, std::vector<BuiltLevel>& built) {
-  std::string index_text, titles_text;
-  std::vector<std::string> sources;
-  if (!ReadFile(folder / "order.txt", index_text)) {
-    std::fprintf(stderr, "levels: cannot read %s\n", (folder / "order.txt").c_str());
-    return 0;
-  }
-  std::string problem = ParseLevelIndex(index_text, sources);
-  if (!problem.empty()) {
-    std::fprintf(stderr, "levels: order.txt: %s\n", problem.c_str());
-    return 0;
-  }
+// Proves a level folder; prints each problem, a line of figures per level when `each`, and the
+// time it all took. Returns 1 when every level passed.
+int Prove(const fs::path& folder, bool each, std::vector<BuiltLevel>& built) {
   auto start = std::chrono::steady_clock::now();
-  int failures = 0;
-  std::vector<std::string> keys;
-  for (size_t i = 0; i < sources.size(); ++i) {
-    BuiltLevel entry;
-    entry.source = sources[i];
-    entry.name = (i < 9 ? "0" : "") + std::to_string(i + 1);
-    auto level_start = std::chrono::steady_clock::now();
-    problem = LoadAndSolve(folder / (sources[i] + ".txt"), entry.level, entry.solution);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "levels: level %s (%s): %s\n", entry.name.c_str(), sources[i].c_str(), problem.c_str());
-      ++failures;
-      continue;
-    }
-    keys.push_back(entry.level.title_key);
-    if (each)
-      std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  positions %8zu  %6.2f s\n",
-                  entry.name.c_str(), sources[i].c_str(), entry.level.crates.size(), entry.solution.pushes,
-                  entry.solution.fewest_pushes ? "*" : " ", entry.solution.moves.size(),
-                  entry.solution.fewest_moves ? "*" : " ", entry.solution.expanded, SecondsSince(level_start));
-    built.push_back(std::move(entry));
-  }
-  if (!ReadFile(folder / "titles.tsv", titles_text)) {
-    std::fprintf(stderr, "levels: cannot read %s\n", (folder / "titles.tsv").c_str());
-    ++failures;
-  } else if (!(problem = TitleTableProblem(titles_text, keys)).empty()) {
-    std::fprintf(stderr, "levels: %s\n", problem.c_str());
-    ++failures;
+  std::vector<std::string> problems;
+  bool passed = ProveLevelFolder(folder.string(), built, problems);
+  for (const std::string& problem : problems) std::fprintf(stderr, "levels: %s\n", problem.c_str());
+  for (const BuiltLevel& entry : built) {
+    if (!each) break;
+    std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  positions %8zu  %6.2f s\n", entry.name.c_str(),
+                entry.source.c_str(), entry.level.crates.size(), entry.solution.pushes,
+                entry.solution.fewest_pushes ? "*" : " ", entry.solution.moves.size(),
+                entry.solution.fewest_moves ? "*" : " ", entry.solution.expanded, entry.seconds);
   }
   std::printf("%zu levels proved in %.2f s (* = the fewest possible)\n", built.size(), SecondsSince(start));
-  return failures == 0;
+  return passed;
 }
 
 int CommandVerify(const fs::path& folder) {
   std::vector<BuiltLevel> built;
-  return ProveLevels(folder, true, built) ? 0 : 1;
+  return Prove(folder, true, built) ? 0 : 1;
 }
 
-// Writes the staging folder of the map pack (index, MAPS/, TILES/, THUMBS/) afresh, and the
-// solutions file: a header line, then per level its name, source, move count, push count and
-// moves, tab-separated.
-int CommandCompile(const fs::path& folder, const fs::path& staging, const fs::path& solutions_path) {
+int CommandCompile(const fs::path& folder, const fs::path& staging, const fs::path& solutions) {
   std::vector<BuiltLevel> built;
-  if (!ProveLevels(folder, false, built)) return 1;
-  std::error_code error;
-  fs::remove_all(staging, error);
-  std::vector<std::string> names;
-  std::string solutions = "# level\tsource\tmoves\tpushes\tsolution\n";
-  bool written = true;
-  for (const BuiltLevel& entry : built) {
-    names.push_back(entry.name);
-    MapRecord map = CompileLevel(entry.level, entry.name);
-    MemoryBlock bytes = WriteMap(map);
-    std::vector<uint8_t> thumbnail = RenderThumbnail(map);
-    written = written && !bytes.empty() && !thumbnail.empty();
-    written = written && WriteFile(staging / "MAPS" / entry.name, bytes.data(), bytes.size());
-    written = written && WriteFile(staging / "THUMBS" / (entry.name + ".png"), thumbnail.data(), thumbnail.size());
-    solutions += entry.name + "\t" + entry.source + "\t" + std::to_string(entry.solution.moves.size()) + "\t" +
-                 std::to_string(entry.solution.pushes) + "\t" + entry.solution.moves + "\n";
-  }
-  MemoryBlock index = WriteMapIndex(MakeMapIndex(names));
-  written = written && WriteFile(staging / "index", index.data(), index.size());
-  for (int tile = 1; tile <= kTileCount; ++tile) {
-    std::vector<uint8_t> picture = RenderTile(tile);
-    written = written && !picture.empty() && WriteFile(staging / "TILES" / std::to_string(tile), picture.data(), picture.size());
-  }
-  written = written && WriteFile(solutions_path, solutions.data(), solutions.size());
-  if (!written) {
-    std::fprintf(stderr, "levels: cannot write %s or %s\n", staging.c_str(), solutions_path.c_str());
+  if (!Prove(folder, false, built)) return 1;
+  if (!WriteMapPackFolder(built, staging.string(), solutions.string())) {
+    std::fprintf(stderr, "levels: cannot write %s or %s\n", staging.c_str(), solutions.c_str());
     return 1;
   }
   return 0;
@@ -167,7 +81,13 @@ int CommandSolve(const fs::path& path) {
   Level level;
   Solution solution;
   auto start = std::chrono::steady_clock::now();
-  std::string problem = LoadAndSolve(path, level, solution);
+  std::string text;
+  std::string problem = ReadFile(path, text) ? ParseLevelSource(text, level) : "cannot read it";
+  if (problem.empty()) problem = LevelProblem(level);
+  if (problem.empty()) {
+    solution = SolveLevel(level);
+    if (!solution.solved) problem = "no solution (" + solution.failure + ")";
+  }
   if (!problem.empty()) {
     std::fprintf(stderr, "%s: %s\n", path.c_str(), problem.c_str());
     return 1;
@@ -218,7 +138,7 @@ int CommandPicture(const fs::path& pack, const std::string& name, int width, con
   MapRecord map;
   if (!ReadBuiltMap(pack, name, map)) return 1;
   std::vector<uint8_t> png = RenderBoardPicture(map, width);
-  if (png.empty() || !WriteFile(png_path, png.data(), png.size())) {
+  if (png.empty() || !WriteFile(png_path, png)) {
     std::fprintf(stderr, "levels: cannot draw %s into %s\n", name.c_str(), png_path.c_str());
     return 1;
   }

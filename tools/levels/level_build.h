@@ -1,0 +1,30 @@
+// Building the map pack from a level folder: proving every level of its index solvable, then
+// writing the pack's staging folder (index, MAPS/, TILES/, THUMBS/) and the solutions file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/levels/level_solver.h"
+#include "tools/levels/level_source.h"
+
+struct BuiltLevel {
+  std::string source;  // the source's name in the index
+  std::string name;    // the level's name in the pack: its place in the index, two digits
+  Level level;
+  Solution solution;
+  double seconds = 0;  // time taken to prove it
+};
+
+// Reads the folder's order.txt, every level source it names and titles.tsv, and proves every
+// level solvable. Each problem found is one line in `problems`, naming the level and the
+// reason. Returns whether there were none; `built` holds the levels that passed.
+bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built, std::vector<std::string>& problems);
+
+// Writes the staging folder afresh (whatever it held is removed) and the solutions file: a
+// header line, then per level its name, source, move count, push count and moves,
+// tab-separated. The same levels always give the same bytes. Returns whether all was written.
+bool WriteMapPackFolder(const std::vector<BuiltLevel>& built, const std::string& staging, const std::string& solutions);
+
+// A whole file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& text);
