@@ -36,12 +36,17 @@ std::vector<std::pair<std::string, std::string>> FilesBelow(const std::string& r
   return files;
 }
 
-TEST(LevelBuild, ProvesTheLevelsOfTheIndexInItsOrder) {
+class LevelBuild : public testing::Test {
+ protected:
+  void SetUp() override { WriteGoodFolder(folder); }
+  bool Prove() { return ProveLevelFolder(folder.path(), built, problems); }
   TempFolder folder;
-  WriteGoodFolder(folder);
   std::vector<BuiltLevel> built;
   std::vector<std::string> problems;
-  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems)) << problems[0];
+};
+
+TEST_F(LevelBuild, ProvesTheLevelsOfTheIndexInItsOrder) {
+  ASSERT_TRUE(Prove());
   EXPECT_TRUE(problems.empty());
   ASSERT_EQ(built.size(), 2u);
   EXPECT_EQ(built[0].name, "01");
@@ -51,17 +56,13 @@ TEST(LevelBuild, ProvesTheLevelsOfTheIndexInItsOrder) {
   EXPECT_TRUE(built[1].solution.solved);
 }
 
-TEST(LevelBuild, NamesEveryLevelThatFailsAndWhy) {
-  TempFolder folder;
-  WriteGoodFolder(folder);
+TEST_F(LevelBuild, NamesEveryLevelThatFailsAndWhy) {
   folder.Write("order.txt", "one\ntwo\nthree\nfour\nfive\n");
   folder.Write("one.txt", "Title: tLevelONE\n#######\n#@ $ .\n#######\n");
   folder.Write("two.txt", "Title: tLevelTWO\n######\n#$   #\n#@  .#\n######\n");
   folder.Write("four.txt", "Title: tLevelFOUR\n#####\n#@$.#\n#####\n");
   folder.Write("five.txt", "Title: tLevelTWO\n#####\n#@$.#\n#####\n");
-  std::vector<BuiltLevel> built;
-  std::vector<std::string> problems;
-  EXPECT_FALSE(ProveLevelFolder(folder.path(), built, problems));
+  EXPECT_FALSE(Prove());
   ASSERT_EQ(problems.size(), 4u);
   EXPECT_EQ(problems[0], "level 01 (one): the keeper is not enclosed by walls");
   EXPECT_EQ(problems[1], "level 02 (two): no solution (unsolvable)");
@@ -70,24 +71,19 @@ TEST(LevelBuild, NamesEveryLevelThatFailsAndWhy) {
   EXPECT_EQ(built.size(), 2u);  // four and five
 }
 
-TEST(LevelBuild, AFolderWithoutAnIndexBuildsNothing) {
-  TempFolder folder;
-  std::vector<BuiltLevel> built;
-  std::vector<std::string> problems;
-  EXPECT_FALSE(ProveLevelFolder(folder.path(), built, problems));
+TEST_F(LevelBuild, AFolderWithoutAGoodIndexBuildsNothing) {
+  std::filesystem::remove(folder.path() + "order.txt");
+  EXPECT_FALSE(Prove());
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_EQ(problems[0], "cannot read " + folder.path() + "order.txt");
   folder.Write("order.txt", "two\ntwo\n");
-  EXPECT_FALSE(ProveLevelFolder(folder.path(), built, problems));
+  EXPECT_FALSE(Prove());
+  EXPECT_TRUE(built.empty());
   EXPECT_EQ(problems[0], "order.txt: line 2: \"two\" listed twice");
 }
 
-TEST(LevelBuild, WritesTheSameFilesEveryTimeAndNothingStale) {
-  TempFolder folder;
-  WriteGoodFolder(folder);
-  std::vector<BuiltLevel> built;
-  std::vector<std::string> problems;
-  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems)) << problems[0];
+TEST_F(LevelBuild, WritesTheSameFilesEveryTimeAndNothingStale) {
+  ASSERT_TRUE(Prove());
   const std::string first = folder.path() + "first", second = folder.path() + "second";
   folder.Write("second/MAPS/99", "left over from an earlier build");
   ASSERT_TRUE(WriteMapPackFolder(built, first, folder.path() + "first.txt"));
@@ -107,12 +103,8 @@ TEST(LevelBuild, WritesTheSameFilesEveryTimeAndNothingStale) {
             "# level\tsource\tmoves\tpushes\tsolution\n01\tone\t3\t2\trRR\n");
 }
 
-TEST(LevelBuild, ReportsAStagingFolderItCannotWrite) {
-  TempFolder folder;
-  WriteGoodFolder(folder);
-  std::vector<BuiltLevel> built;
-  std::vector<std::string> problems;
-  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems)) << problems[0];
+TEST_F(LevelBuild, ReportsAStagingFolderItCannotWrite) {
+  ASSERT_TRUE(Prove());
   folder.Write("blocked", "a file where the staging folder should go");
   EXPECT_FALSE(WriteMapPackFolder(built, folder.path() + "blocked/stage", folder.path() + "s.txt"));
 }
