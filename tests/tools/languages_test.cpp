@@ -287,7 +287,9 @@ TEST_F(BuiltPack, TextsFitTheirPanels) {
   const int complete_room = (kWidth / 2 - 40) / 3;         // retry, menu and next on one row
   const int card = (kWidth / 4) / 18;            // level card texts
   TextMeter meter;
-  for (const auto& [base, file] : Files()) {
+  for (const auto& language : Files()) {
+    const std::string& base = language.first;
+    const LanguageFile& file = language.second;
     auto text = [&](const char* key) { return *languages::FindValue(file, key); };
     for (const char* key : {"tMenuSTART", "tMenuSETTINGS", "tMenuCREDITS", "tMenuQUIT",
                             "tInGameRESUME", "tInGameRESTART", "tInGameSETTINGS", "tInGameQUIT"}) {

@@ -140,7 +140,9 @@ std::vector<float> RenderVoice(Instrument instrument, int pitch, double held, ui
       std::vector<double> line(length);
       LowPass soften;
       soften.Set(3000);
-      for (double& x : line) x = soften.Run(noise.Next());
+      double largest = 1e-9;
+      for (double& x : line) largest = std::max(largest, std::fabs(x = soften.Run(noise.Next())));
+      for (double& x : line) x /= largest;  // every pluck starts at full strength
       double position = 0;
       return voice({0.002, 10.0, 1.0, 0.08}, [&](double) {
         size_t i = size_t(position) % length, j = (i + 1) % length;

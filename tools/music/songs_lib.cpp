@@ -78,13 +78,13 @@ Song MenuSong() {
                            "C5:1 Bb4:0.5 A4:0.5 G4:2", "A4:1 D5:1 F5:1 E5:1", "E5:1 C5:1 A4:2",
                            "Bb4:1 D5:1 G5:1 F5:0.5 E5:0.5", "E5:3 r:1"};
   Part pad{Instrument::Pad, 0.16, 0.0, {}};
-  Part low{Instrument::Bass, 0.42, 0.0, {}};
-  Part keys{Instrument::ElectricPiano, 0.34, -0.2, {}};
-  Part flute{Instrument::Flute, 0.24, 0.2, {}};
-  Part arp{Instrument::Pluck, 0.16, 0.45, {}};
-  Part kick{Instrument::Kick, 0.35, 0.0, {}};
-  Part shaker{Instrument::Shaker, 0.10, -0.35, {}};
-  Part rim{Instrument::Rim, 0.10, 0.3, {}};
+  Part low{Instrument::Bass, 0.22, 0.0, {}};
+  Part keys{Instrument::ElectricPiano, 0.40, -0.2, {}};
+  Part flute{Instrument::Flute, 0.34, 0.2, {}};
+  Part arp{Instrument::Pluck, 0.35, 0.45, {}};
+  Part kick{Instrument::Kick, 0.45, 0.0, {}};
+  Part shaker{Instrument::Shaker, 0.5, -0.35, {}};
+  Part rim{Instrument::Rim, 0.35, 0.3, {}};
   for (int bar = 0; bar < 24; ++bar) {
     int step = bar % 8;
     std::vector<int> chord = Chord(chords[step]);
@@ -123,14 +123,14 @@ Song LevelSong() {
                            "B4:0.75 B4:0.75 C5:0.5 E5:1 G5:1",
                            "F4:0.5 A4:0.5 C5:0.5 A4:0.5 F5:1 E5:1",
                            "B4:0.5 C5:0.5 D5:0.5 F5:0.5 G5:2"};
-  Part bass{Instrument::SawBass, 0.45, 0.0, {}};
-  Part organ{Instrument::Organ, 0.16, -0.25, {}};
-  Part lead{Instrument::Lead, 0.32, 0.1, {}};
-  Part arp{Instrument::Pluck, 0.16, 0.45, {}};
-  Part kick{Instrument::Kick, 0.85, 0.0, {}};
-  Part snare{Instrument::Snare, 0.42, 0.05, {}};
-  Part hats{Instrument::ClosedHat, 0.22, 0.3, {}};
-  Part open{Instrument::OpenHat, 0.16, 0.3, {}};
+  Part bass{Instrument::SawBass, 0.32, 0.0, {}};
+  Part organ{Instrument::Organ, 0.22, -0.25, {}};
+  Part lead{Instrument::Lead, 0.5, 0.1, {}};
+  Part arp{Instrument::Pluck, 0.45, 0.45, {}};
+  Part kick{Instrument::Kick, 0.75, 0.0, {}};
+  Part snare{Instrument::Snare, 0.9, 0.05, {}};
+  Part hats{Instrument::ClosedHat, 0.6, 0.3, {}};
+  Part open{Instrument::OpenHat, 0.4, 0.3, {}};
   for (int bar = 0; bar < 32; ++bar) {
     int step = bar % 8;
     std::vector<int> chord = Chord(chords[step]);
