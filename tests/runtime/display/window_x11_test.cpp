@@ -138,14 +138,15 @@ TEST_F(WindowTest, FocusOutForgetsHeldKeysAndDeactivatesTheScreen) {
   {
     X11FocusThief thief;
     ASSERT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventDeactivated) > 0; }, 3000, &codes));
-    EXPECT_EQ(FocusLostCalls, 1);
+    EXPECT_GE(FocusLostCalls, 1);
     EXPECT_EQ(screen_is_active(), 0);
   }
+  const int calls = FocusLostCalls;
   codes.clear();
   window_activate(0);
   ASSERT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventActivated) > 0; }, 3000, &codes));
   EXPECT_EQ(screen_is_active(), 1);
-  EXPECT_EQ(FocusLostCalls, 1);
+  EXPECT_EQ(FocusLostCalls, calls);
 }
 
 TEST_F(WindowTest, KeysReachTheKeyHookAndStopThere) {
