@@ -1,0 +1,328 @@
+// Images and the codec registry: the image table over GdkPixbufs, identification and decoding
+// through the registered decoders, and encoding through the registered encoders.
+#include "runtime/display/image.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <deque>
+#include <memory>
+#include <new>
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// State
+
+struct ImageState {
+  ObjectTable<ImageObject> images;
+  // Deques, so that the decoder attached to the context stays in place while others register.
+  std::deque<ImageDecoder> decoders;
+  std::deque<ImageEncoder> encoders;
+  DecodeState decode;
+};
+
+ImageState& State() {
+  static ImageState state;
+  return state;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helpers
+
+int BytesPerPixel(int depth) { return depth == 32 ? 4 : 3; }
+
+// Fills in a freshly created record and returns its handle.
+int64_t Store(int64_t number, GdkPixbuf* pixbuf, int depth, int source_depth, int32_t format) {
+  int64_t handle = 0;
+  ImageObject* image = State().images.Create(number, &handle);
+  if (!image) {
+    g_object_unref(pixbuf);
+    return 0;
+  }
+  image->pixbuf = pixbuf;
+  image->width = gdk_pixbuf_get_width(pixbuf);
+  image->height = gdk_pixbuf_get_height(pixbuf);
+  image->depth = depth;
+  image->source_depth = source_depth;
+  image->format = format;
+  return handle;
+}
+
+// A failed load or creation leaves the number empty.
+int64_t Fail(int64_t number) {
+  if (number != kNewObject) State().images.Free(number);
+  return 0;
+}
+
+const ImageEncoder* FindEncoder(int32_t tag) {
+  for (const ImageEncoder& encoder : State().encoders) {
+    if (encoder.tag == tag) return &encoder;
+  }
+  return nullptr;
+}
+
+// Depth 32 rows composited over white into 24-bit rows padded to a multiple of 4 bytes.
+std::vector<uint8_t> CompositeOverWhite(const PixelRows& rows, PixelRows* out) {
+  const int64_t pitch = (int64_t{rows.width} * 3 + 3) / 4 * 4;
+  std::vector<uint8_t> bytes(static_cast<size_t>(pitch * rows.height), 0);
+  for (int y = 0; y < rows.height; ++y) {
+    const uint8_t* from = rows.bytes.data() + rows.pitch * y;
+    uint8_t* to = bytes.data() + pitch * y;
+    for (int x = 0; x < rows.width; ++x, from += 4, to += 3) {
+      const int alpha = from[3];
+      for (int c = 0; c < 3; ++c) to[c] = static_cast<uint8_t>((from[c] * alpha + 255 * (255 - alpha)) / 255);
+    }
+  }
+  *out = rows;
+  out->pitch = pitch;
+  out->depth = 24;
+  return bytes;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The image table
+
+ImageObject::~ImageObject() {
+  if (pixbuf) g_object_unref(pixbuf);
+}
+
+void image_init() { State().images.Free(kAllObjects); }
+
+void image_shutdown() {
+  image_decode_close();
+  State().images.Free(kAllObjects);
+}
+
+bool image_rows_fit(const PixelRows& rows) {
+  if (rows.width <= 0 || rows.height <= 0) return false;
+  if (rows.depth != 24 && rows.depth != 32) return false;
+  const int64_t row_bytes = int64_t{rows.width} * BytesPerPixel(rows.depth);
+  if (rows.pitch < row_bytes) return false;
+  return rows.pitch * (rows.height - 1) + row_bytes <= static_cast<int64_t>(rows.bytes.size());
+}
+
+int64_t image_row_pitch(int width, int depth) {
+  if (depth == 32) return int64_t{width} * 4;
+  return int64_t{width} * 3 + width % 4;
+}
+
+int64_t image_create(int64_t number, int width, int height, int depth, uint32_t colour) {
+  if (width <= 0 || height <= 0) return Fail(number);
+  const bool alpha = depth == 32;
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, alpha, 8, width, height);
+  if (!pixbuf) return Fail(number);
+  uint32_t fill = 0xFFFFFF00;
+  if (colour != kImageTransparentWhite) {
+    const uint32_t red = colour & 0xFF, green = (colour >> 8) & 0xFF, blue = (colour >> 16) & 0xFF;
+    fill = red << 24 | green << 16 | blue << 8 | 0xFF;
+  }
+  gdk_pixbuf_fill(pixbuf, fill);
+  const int stored_depth = alpha ? 32 : 24;
+  return Store(number, pixbuf, stored_depth, stored_depth, 0);
+}
+
+int64_t image_load_from_memory(int64_t number, std::span<const uint8_t> data) {
+  const int32_t format = image_identify(data);
+  if (format == 0) return Fail(number);
+  const DecodeState& state = image_decode_state();
+  const int width = state.width, height = state.height, depth = state.depth;
+  const int source_depth = state.source_depth;
+  if (width <= 0 || height <= 0 || (depth != 24 && depth != 32)) {
+    image_decode_close();
+    return Fail(number);
+  }
+  const int64_t pitch = image_row_pitch(width, depth);
+  // Zeroed so that the padding of 24-bit rows is defined; large blocks come zeroed from the system.
+  auto* pixels = static_cast<uint8_t*>(g_try_malloc0(static_cast<gsize>(pitch * height)));
+  if (!pixels) {
+    image_decode_close();
+    return Fail(number);
+  }
+  const int decoded = image_decode(pixels, pitch, 0);
+  image_decode_close();
+  if (!decoded) {
+    g_free(pixels);
+    return Fail(number);
+  }
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(
+      pixels, GDK_COLORSPACE_RGB, depth == 32, 8, width, height, static_cast<int>(pitch),
+      [](guchar* bytes, gpointer) { g_free(bytes); }, nullptr);
+  if (!pixbuf) {
+    g_free(pixels);
+    return Fail(number);
+  }
+  return Store(number, pixbuf, depth, source_depth, format);
+}
+
+int64_t image_load(int64_t number, const Text& file_name) {
+  // The whole file is read first, so that every decoder works on bounded memory.
+  const std::string name = text_to_utf8(file_name);
+  std::unique_ptr<FILE, int (*)(FILE*)> file(name.empty() ? nullptr : std::fopen(name.c_str(), "rb"),
+                                             &std::fclose);
+  if (!file) return Fail(number);
+  MemoryBlock bytes;
+  uint8_t chunk[65536];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  }
+  if (std::ferror(file.get())) return Fail(number);
+  return image_load_from_memory(number, bytes);
+}
+
+int64_t image_copy_region(int64_t source, int64_t target, int x, int y, int width, int height) {
+  const ImageObject* from = State().images.Find(source);
+  if (!from) return 0;
+  if (x < 0 || y < 0 || width <= 0 || height <= 0 || width > from->width - x ||
+      height > from->height - y) {
+    return 0;
+  }
+  GdkPixbuf* region = gdk_pixbuf_new_subpixbuf(from->pixbuf, x, y, width, height);
+  if (!region) return 0;
+  GdkPixbuf* copy = gdk_pixbuf_copy(region);
+  g_object_unref(region);
+  if (!copy) return 0;
+  // Read the source's fields before the target's number is taken: it may be the source's own.
+  const int depth = from->depth, source_depth = from->source_depth;
+  const int32_t format = from->format;
+  return Store(target, copy, depth, source_depth, format);
+}
+
+GdkPixbuf* image_resize(int64_t number, int width, int height, int mode) {
+  ImageObject* image = State().images.Find(number);
+  if (!image) return nullptr;
+  if (width == kImageKeepSize) width = image->width;
+  if (height == kImageKeepSize) height = image->height;
+  if (width <= 0 || height <= 0) return nullptr;
+  if (width == image->width && height == image->height) return image->pixbuf;
+  const GdkInterpType interpolation = mode == kImageResizeNearest ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
+  GdkPixbuf* scaled = gdk_pixbuf_scale_simple(image->pixbuf, width, height, interpolation);
+  if (!scaled) return nullptr;
+  g_object_unref(image->pixbuf);
+  image->pixbuf = scaled;
+  image->width = width;
+  image->height = height;
+  return scaled;
+}
+
+void image_free(int64_t number) { State().images.Free(number); }
+
+const ImageObject* image_find(int64_t number) { return State().images.Find(number); }
+
+int image_width(int64_t number) {
+  const ImageObject* image = image_find(number);
+  return image ? image->width : 0;
+}
+
+int image_height(int64_t number) {
+  const ImageObject* image = image_find(number);
+  return image ? image->height : 0;
+}
+
+int image_depth(int64_t number) {
+  const ImageObject* image = image_find(number);
+  return image ? image->depth : 0;
+}
+
+GdkPixbuf* image_handle(int64_t number) {
+  const ImageObject* image = image_find(number);
+  return image ? image->pixbuf : nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The codec registry
+
+void image_codecs_init() { image_decode_close(); }
+
+void image_decoder_register(const ImageDecoder& decoder) {
+  auto& decoders = State().decoders;
+  const bool known = std::any_of(decoders.begin(), decoders.end(),
+                                 [&](const ImageDecoder& d) { return d.tag == decoder.tag; });
+  if (!known) decoders.push_back(decoder);
+}
+
+void image_encoder_register(const ImageEncoder& encoder) {
+  if (!FindEncoder(encoder.tag)) State().encoders.push_back(encoder);
+}
+
+int32_t image_identify(std::span<const uint8_t> data) {
+  image_decode_close();
+  DecodeState& state = State().decode;
+  for (const ImageDecoder& decoder : State().decoders) {
+    state = DecodeState();
+    state.source = data;
+    if (!decoder.check(state)) continue;
+    state.decoder = &decoder;
+    if (state.width <= 0 || state.height <= 0 || state.width > kImageMaxSide || state.height > kImageMaxSide ||
+        int64_t{state.width} * state.height > kImageMaxPixels) {
+      break;
+    }
+    return decoder.tag;
+  }
+  image_decode_close();
+  return 0;
+}
+
+const DecodeState& image_decode_state() { return State().decode; }
+
+int image_decode(uint8_t* pixels, int64_t pitch, int flags) {
+  DecodeState& state = State().decode;
+  if (!state.decoder || !pixels) return 0;
+  if (pitch < int64_t{state.width} * BytesPerPixel(state.depth)) return 0;
+  return state.decoder->decode(state, pixels, pitch, flags);
+}
+
+void image_decode_close() {
+  DecodeState& state = State().decode;
+  if (state.decoder) state.decoder->close(state);
+  state = DecodeState();
+}
+
+int image_decode_memory(std::span<const uint8_t> data, int flags, DecodedPicture* picture) {
+  if (!picture || image_identify(data) == 0) return 0;
+  const DecodeState& state = image_decode_state();
+  DecodedPicture result;
+  result.width = state.width;
+  result.height = state.height;
+  result.depth = state.depth;
+  result.source_depth = state.source_depth;
+  result.format = state.decoder->tag;
+  const int64_t pitch = int64_t{result.width} * BytesPerPixel(result.depth);
+  int decoded = 0;
+  if (result.width > 0 && result.height > 0) {
+    try {
+      result.pixels.resize(static_cast<size_t>(pitch * result.height));
+      decoded = image_decode(result.pixels.data(), pitch, flags);
+    } catch (const std::bad_alloc&) {
+      decoded = 0;
+    }
+  }
+  image_decode_close();
+  if (!decoded) return 0;
+  *picture = std::move(result);
+  return 1;
+}
+
+int image_encode(const Text& file_name, int32_t format, const PixelRows& rows, int option, int wanted_depth) {
+  const ImageEncoder* encoder = FindEncoder(format);
+  const std::string name = text_to_utf8(file_name);
+  if (!encoder || name.empty() || !image_rows_fit(rows)) return 0;
+  if (rows.depth == 24) return encoder->write_rgb ? encoder->write_rgb(name, rows, option) : 0;
+  if (encoder->write_rgba && (wanted_depth == -1 || wanted_depth == 32)) {
+    return encoder->write_rgba(name, rows, option);
+  }
+  if (!encoder->write_rgb) return 0;
+  PixelRows opaque;
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = CompositeOverWhite(rows, &opaque);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  opaque.bytes = bytes;
+  return encoder->write_rgb(name, opaque, option);
+}

@@ -1,0 +1,211 @@
+#include "runtime/data/files.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "runtime/runtime.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+std::vector<Text> ReadAllLines(const std::string& path) {
+  std::vector<Text> lines;
+  const int64_t file = file_open_read(kNewObject, text_from_utf8(path));
+  EXPECT_NE(file, 0);
+  while (!file_eof(file)) lines.push_back(file_read_line(file));
+  file_close(file);
+  return lines;
+}
+
+}  // namespace
+
+TEST(Files, LineEndsOfEveryKindReadAsTheSameLines) {
+  TempFolder folder;
+  const std::vector<Text> expected = {u"one", u"two", u"", u"four"};
+  for (const char* bytes : {"one\ntwo\n\nfour", "one\r\ntwo\r\n\r\nfour\r\n", "one\rtwo\r\rfour\r"}) {
+    EXPECT_EQ(ReadAllLines(folder.Write("lines.txt", bytes)), expected) << bytes;
+  }
+}
+
+TEST(Files, ZeroByteEndsALineAndCrKeepsTheNextByte) {
+  TempFolder folder;
+  EXPECT_EQ(ReadAllLines(folder.Write("zero.txt", std::string("ab\0cd\rx", 7))),
+            (std::vector<Text>{u"ab", u"cd", u"x"}));
+}
+
+TEST(Files, Utf8IsDecodedAndInvalidBytesReadAsQuestionMarks) {
+  TempFolder folder;
+  // e-acute, an emoji (a surrogate pair), a stray 0xFF, a lead byte cut short by the line end.
+  const std::string path = folder.Write("utf8.txt", "\xC3\xA9\xF0\x9F\x98\x80|\xFF|\xE2\x82\nnext");
+  const std::vector<Text> lines = ReadAllLines(path);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], Text(u"\u00E9\U0001F600|?|?"));
+  EXPECT_EQ(lines[1], u"next");
+}
+
+TEST(Files, WrittenLinesEndInOneLineFeedAndReachTheDiskOnClose) {
+  TempFolder folder;
+  const Text path = text_from_utf8(folder.path() + "out.txt");
+  const int64_t file = file_create(kNewObject, path);
+  ASSERT_NE(file, 0);
+  EXPECT_EQ(file_write_line(file, u"Gr\u00FC\u00DFe"), 1);
+  EXPECT_EQ(file_write_line(file, u""), 1);
+  file_close(file);
+  EXPECT_EQ(folder.Read("out.txt"), "Gr\xC3\xBC\xC3\x9F" "e\n\n");
+  EXPECT_EQ(file_write_line(file, u"closed"), 0);
+  EXPECT_EQ(file_is_open(file), 0);
+}
+
+TEST(Files, NumberedFilesAreReplacedAndClosedTogether) {
+  TempFolder folder;
+  const Text a = text_from_utf8(folder.path() + "a.txt");
+  const Text b = text_from_utf8(folder.path() + "b.txt");
+  ASSERT_NE(file_create(3, a), 0);
+  file_write_line(3, u"first");
+  ASSERT_NE(file_create(3, b), 0);  // reusing the number closes (and flushes) a.txt
+  EXPECT_EQ(folder.Read("a.txt"), "first\n");
+  file_write_line(3, u"second");
+  file_close(kAllObjects);
+  EXPECT_EQ(folder.Read("b.txt"), "second\n");
+  EXPECT_EQ(file_create(7, text_from_utf8(folder.path() + "missing/x.txt")), 0);
+  EXPECT_EQ(file_is_open(7), 0);
+}
+
+TEST(Files, SizesOfFoldersMissingAndEmptyFiles) {
+  TempFolder folder;
+  folder.Write("empty", "");
+  EXPECT_EQ(file_size(text_from_utf8(folder.path())), -2);
+  EXPECT_EQ(file_size(text_from_utf8(folder.path() + "nothing")), -1);
+  EXPECT_EQ(file_size(text_from_utf8(folder.path() + "empty")), 0);
+  const Text sub = text_from_utf8(folder.path() + "sub");
+  EXPECT_EQ(directory_create(sub), 1);
+  EXPECT_EQ(directory_create(sub), 0);
+  EXPECT_EQ(file_delete(text_from_utf8(folder.path() + "empty")), 1);
+  EXPECT_EQ(file_delete(text_from_utf8(folder.path() + "empty")), 0);
+}
+
+TEST(Files, DirectoryPatternsMatchNamesWithAndWithoutDots) {
+  TempFolder folder;
+  folder.Write("en_GB.language", "");
+  folder.Write("README", "");
+  folder.Write("de_DE.language", "");
+  auto list = [&](const Text& pattern) {
+    std::vector<Text> names;
+    const int64_t dir = directory_examine(kNewObject, text_from_utf8(folder.path()), pattern);
+    EXPECT_NE(dir, 0);
+    while (directory_next_entry(dir)) names.push_back(directory_entry_name(dir));
+    directory_finish(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_EQ(list(u"*.language"), (std::vector<Text>{u"de_DE.language", u"en_GB.language"}));
+  EXPECT_EQ(list(u"*.*"), (std::vector<Text>{u".", u"..", u"README", u"de_DE.language", u"en_GB.language"}));
+  EXPECT_EQ(list(u""), list(u"*"));
+  EXPECT_EQ(directory_examine(kNewObject, text_from_utf8(folder.path() + "none"), u"*"), 0);
+}
+
+TEST(Files, PathParts) {
+  struct Case { const char16_t* path; const char16_t* folder; const char16_t* bare; const char16_t* ext; };
+  const Case cases[] = {
+      {u"/games/lang/en_GB.language", u"/games/lang/", u"en_GB", u"language"},
+      {u"shot.png", u"", u"shot", u"png"},
+      {u"/home/user/.hidden", u"/home/user/", u"", u""},
+      {u"/a.b/name", u"/a.b/", u"name", u""},
+      {u"noext", u"", u"noext", u""},
+      {u"trailing.", u"", u"trailing.", u""},
+      {u"\"/quoted/file.txt\" extra", u"/quoted/", u"file", u"txt"},
+      {u".profile", u"", u"", u""},
+      {u"my file.tar gz", u"", u"my file.tar gz", u""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(text_to_utf8(c.path));
+    EXPECT_EQ(path_part(c.path), c.folder);
+    EXPECT_EQ(file_part(c.path, kWithoutExtension), c.bare);
+    EXPECT_EQ(extension_part(c.path), c.ext);
+  }
+  EXPECT_EQ(file_part(u"/x/en_GB.language", 0), u"en_GB.language");
+}
+
+TEST(Files, ArgumentsRunOutIntoEmptyTexts) {
+  char program[] = "cratevale", log[] = "/LOG", other[] = "x";
+  char* argv[] = {program, log, other};
+  program_set_arguments(3, argv);
+  EXPECT_EQ(program_parameter_count(), 2);
+  EXPECT_EQ(program_parameter(), u"/LOG");
+  EXPECT_EQ(program_parameter(), u"x");
+  EXPECT_EQ(program_parameter(), u"");
+  EXPECT_EQ(program_parameter(), u"");
+}
+
+TEST(Files, LocationsAndEnvironment) {
+  setenv("HOME", "/home/keeper", 1);
+  EXPECT_EQ(home_directory(), u"/home/keeper/");
+  setenv("HOME", "/", 1);
+  EXPECT_EQ(home_directory(), u"/");
+  unsetenv("HOME");
+  EXPECT_EQ(home_directory(), u"");
+  setenv("CRATEVALE_TEST_VALUE", "\xC3\xA9t\xC3\xA9", 1);
+  EXPECT_EQ(environment_variable(u"CRATEVALE_TEST_VALUE"), u"\u00E9t\u00E9");
+  EXPECT_EQ(environment_variable(u"CRATEVALE_TEST_UNSET"), u"");
+  EXPECT_EQ(temporary_directory(), u"/tmp/");
+  EXPECT_NE(program_filename().find(u"test_runtime_data"), Text::npos);
+}
+
+TEST(Dates, MakeValidatesEveryField) {
+  EXPECT_EQ(date_make(1970, 1, 1, 1, 2, 3), 3723);
+  EXPECT_NE(date_make(2024, 2, 29, 0, 0, 0), -1);
+  EXPECT_EQ(date_make(2023, 2, 29, 0, 0, 0), -1);
+  EXPECT_NE(date_make(2000, 2, 29, 0, 0, 0), -1);
+  EXPECT_EQ(date_make(2100, 1, 1, 0, 0, 0), -1);
+  EXPECT_EQ(date_make(2038, 1, 19, 3, 14, 7), 2147483647);
+  EXPECT_EQ(date_make(2038, 1, 19, 3, 14, 8), -1);
+  EXPECT_EQ(date_make(1969, 12, 31, 23, 59, 59), -1);
+  EXPECT_EQ(date_make(2024, 4, 31, 0, 0, 0), -1);
+  EXPECT_EQ(date_make(2024, 2, 30, 0, 0, 0), -1);
+  EXPECT_EQ(date_make(2024, 13, 1, 0, 0, 0), -1);
+  EXPECT_EQ(date_make(2024, 1, 1, 24, 0, 0), -1);
+  EXPECT_EQ(date_make(2024, 1, 1, 0, 60, 0), -1);
+  EXPECT_EQ(date_make(2024, 1, 1, 0, 0, 60), -1);
+}
+
+TEST(Dates, FormatTokensInEitherCase) {
+  const int64_t date = date_make(2026, 3, 9, 7, 5, 30);
+  EXPECT_EQ(date_format(u"%yyyy-%mm-%dd--%hh-%ii-%ss", date), u"2026-03-09--07-05-30");
+  EXPECT_EQ(date_format(u"%DD-%MM-%YYYY %HH-%II-%SS", date), u"09-03-2026 07-05-30");
+  EXPECT_EQ(date_format(u"%yy %yyy 100% %q %", date), u"26 26y 100% %q %");
+  EXPECT_EQ(date_format(u"%yyyy-%mm-%dd", -1), u"0000-00-00");
+}
+
+TEST(Dates, NowFormatsBackToTheLocalClock) {
+  const int64_t now = date_now();
+  ASSERT_NE(now, -1);
+  const time_t t = std::time(nullptr);
+  struct tm local;
+  localtime_r(&t, &local);
+  EXPECT_EQ(str_to_int(date_format(u"%yyyy", now)), local.tm_year + 1900);
+  EXPECT_EQ(str_to_int(date_format(u"%hh", now)), local.tm_hour);
+}
+
+TEST(Clock, ElapsedStartsWithinTheFirstSecondAndDelaysWait) {
+  const int64_t first = elapsed_ms();
+  EXPECT_GE(first, 0);
+  EXPECT_LT(first, 1000);
+  delay_ms(20);
+  EXPECT_GE(elapsed_ms() - first, 19);
+}
+
+TEST(System, FiguresAreSane) {
+  EXPECT_GE(cpu_count(0), 1);
+  EXPECT_GE(cpu_count(1), 1);
+  EXPECT_GT(memory_status(0), 0);
+  EXPECT_GE(memory_status(0), memory_status(1));
+  EXPECT_EQ(memory_status(6), 4096);
+  EXPECT_EQ(memory_status(3), 0);
+  EXPECT_EQ(os_version(), 2000);
+  const Text name = cpu_name();
+  if (!name.empty()) {
+    EXPECT_NE(name[0], u' ');
+  }
+}
