@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <numbers>
@@ -36,6 +37,7 @@ struct SpriteObject {
   uint32_t key_colour = 0;
   std::vector<uint8_t> mask;  // 1 where opaque; only with kSpriteMask
   Corner corners[4];          // bottom-left, bottom-right, top-right, top-left
+  GLint filter = 0;           // the filters last set on the texture, 0 before any
 
   SpriteObject() = default;
   SpriteObject(const SpriteObject&) = delete;
@@ -51,10 +53,22 @@ struct SpriteObject {
 struct SpriteState {
   uint32_t default_key = 0;  // black
   int quality = 0;           // 0 nearest, 1 linear
+  // The GL colour last set, or colour_known false. Setting the colour makes the driver validate
+  // its state again at the next quad, which costs more than the quad itself when done per sprite.
+  bool colour_known = false;
+  float colour[4] = {0, 0, 0, 0};
   ObjectTable<SpriteObject> sprites;
 };
 
 SpriteState Sprites;
+
+void SetColour(float red, float green, float blue, float alpha) {
+  const float wanted[4] = {red, green, blue, alpha};
+  if (Sprites.colour_known && std::equal(wanted, wanted + 4, Sprites.colour)) return;
+  std::copy(wanted, wanted + 4, Sprites.colour);
+  Sprites.colour_known = true;
+  glColor4f(red, green, blue, alpha);
+}
 
 // ---- Pixels ----
 
@@ -92,8 +106,18 @@ Pixels ReadTexture(const SpriteObject& sprite) {
   return pixels;
 }
 
+// Sets the bound texture's filters from the filtering mode. A texture keeps its filters, so they
+// are set only when the mode changed since: setting them again costs the driver a revalidation.
+void SetFilter(SpriteObject& sprite) {
+  const GLint filter = Sprites.quality == 1 ? GL_LINEAR : GL_NEAREST;
+  if (sprite.filter == filter) return;
+  sprite.filter = filter;
+  glTexParameteri(screen_texture_target(), GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(screen_texture_target(), GL_TEXTURE_MAG_FILTER, filter);
+}
+
 // Uploads the whole texture. False when GL refuses it (a size beyond the driver's limit).
-bool Upload(const SpriteObject& sprite, const uint8_t* pixels, GLint internal_format) {
+bool Upload(SpriteObject& sprite, const uint8_t* pixels, GLint internal_format) {
   const GLenum target = screen_texture_target();
   while (glGetError() != GL_NO_ERROR) {
   }
@@ -101,9 +125,8 @@ bool Upload(const SpriteObject& sprite, const uint8_t* pixels, GLint internal_fo
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(target, 0, internal_format, sprite.texture_width, sprite.texture_height, 0, GL_RGBA,
                GL_UNSIGNED_BYTE, pixels);
-  const GLint filter = Sprites.quality == 1 ? GL_LINEAR : GL_NEAREST;
-  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
-  glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
+  sprite.filter = 0;
+  SetFilter(sprite);
   return glGetError() == GL_NO_ERROR;
 }
 
@@ -165,10 +188,7 @@ void DrawQuad(SpriteObject& sprite, int x, int y) {
   if (!sprite.geometry_valid) ComputeCorners(sprite);
   const float origin_x = static_cast<float>(x);
   const float origin_y = static_cast<float>(screen_height() - y - sprite.height);
-  const GLenum target = screen_texture_target();
-  const GLint filter = Sprites.quality == 1 ? GL_LINEAR : GL_NEAREST;
-  glTexParameteri(target, GL_TEXTURE_MIN_FILTER, filter);
-  glTexParameteri(target, GL_TEXTURE_MAG_FILTER, filter);
+  SetFilter(sprite);
   // Texture rows are bottom-up, so the picture's top edge is at texel row T - clip_y.
   const float left = static_cast<float>(sprite.clip_x);
   const float right = static_cast<float>(sprite.clip_x + sprite.clip_width);
@@ -278,13 +298,17 @@ int64_t sprite_grab(int64_t number, int x, int y, int width, int height, int fla
   return Finish(handle, sprite, pixels, 4);
 }
 
-void sprite_free(int64_t number) { Sprites.sprites.Free(number); }
+void sprite_free(int64_t number) {
+  Sprites.sprites.Free(number);
+  // Every sprite goes when the screen closes; the next screen's context starts afresh.
+  if (number == kAllObjects) Sprites.colour_known = false;
+}
 
 void sprite_display(int64_t number, int x, int y) {
   SpriteObject* sprite = PrepareDisplay(number, x, y);
   if (!sprite) return;
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-  glColor4f(1, 1, 1, 1);
+  SetColour(1, 1, 1, 1);
   glBlendFunc(GL_SRC_ALPHA, GL_ZERO);
   DrawQuad(*sprite, x, y);
 }
@@ -296,7 +320,7 @@ void sprite_display_blended(int64_t number, int x, int y, int intensity, int64_t
   const float alpha = static_cast<float>(intensity) / 255.0f;
   if (colour == -1) {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-    glColor4f(1, 1, 1, alpha);
+    SetColour(1, 1, 1, alpha);
   } else {
     // The colour replaces the texture's; the alpha stays the texture's times the intensity.
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
@@ -305,7 +329,7 @@ void sprite_display_blended(int64_t number, int x, int y, int intensity, int64_t
     glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_TEXTURE);
     glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
     glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, GL_SRC_COLOR);
-    glColor4f(static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
+    SetColour(static_cast<float>(colour & 0xFF) / 255.0f, static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
               static_cast<float>((colour >> 16) & 0xFF) / 255.0f, alpha);
   }
   DrawQuad(*sprite, x, y);
@@ -334,6 +358,8 @@ void sprite_quality(int mode) {
     glTexParameteri(screen_texture_target(), GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(screen_texture_target(), GL_TEXTURE_MAG_FILTER, filter);
   }
+  // Whichever texture was bound has changed behind its record's back.
+  Sprites.sprites.ForEach([](int64_t, SpriteObject& sprite) { sprite.filter = 0; });
 }
 
 void sprite_transparent_color(int64_t number, uint32_t colour) {
