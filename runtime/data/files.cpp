@@ -467,7 +467,7 @@ void delay_ms(int64_t milliseconds) {
 
 Text cpu_name() {
   unsigned int regs[12] = {};
-  if (__get_cpuid_max(0x80000000, nullptr) < 0x80000004) return Text();
+  if (static_cast<unsigned int>(__get_cpuid_max(0x80000000u, nullptr)) < 0x80000004u) return Text();
   for (unsigned int leaf = 0; leaf < 3; ++leaf) {
     __get_cpuid(0x80000002 + leaf, &regs[leaf * 4], &regs[leaf * 4 + 1], &regs[leaf * 4 + 2], &regs[leaf * 4 + 3]);
   }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <new>
 
@@ -16,8 +17,9 @@ namespace {
 
 struct ImageState {
   ObjectTable<ImageObject> images;
-  std::vector<ImageDecoder> decoders;
-  std::vector<ImageEncoder> encoders;
+  // Deques, so that the decoder attached to the context stays in place while others register.
+  std::deque<ImageDecoder> decoders;
+  std::deque<ImageEncoder> encoders;
   DecodeState decode;
 };
 
@@ -90,7 +92,10 @@ ImageObject::~ImageObject() {
 
 void image_init() { State().images.Free(kAllObjects); }
 
-void image_shutdown() { State().images.Free(kAllObjects); }
+void image_shutdown() {
+  image_decode_close();
+  State().images.Free(kAllObjects);
+}
 
 bool image_rows_fit(const PixelRows& rows) {
   if (rows.width <= 0 || rows.height <= 0) return false;
@@ -250,12 +255,15 @@ int32_t image_identify(std::span<const uint8_t> data) {
   for (const ImageDecoder& decoder : State().decoders) {
     state = DecodeState();
     state.source = data;
-    if (decoder.check(state)) {
-      state.decoder = &decoder;
-      return decoder.tag;
+    if (!decoder.check(state)) continue;
+    state.decoder = &decoder;
+    if (state.width <= 0 || state.height <= 0 || state.width > kImageMaxSide || state.height > kImageMaxSide ||
+        int64_t{state.width} * state.height > kImageMaxPixels) {
+      break;
     }
+    return decoder.tag;
   }
-  state = DecodeState();
+  image_decode_close();
   return 0;
 }
 
@@ -309,7 +317,12 @@ int image_encode(const Text& file_name, int32_t format, const PixelRows& rows, i
   }
   if (!encoder->write_rgb) return 0;
   PixelRows opaque;
-  const std::vector<uint8_t> bytes = CompositeOverWhite(rows, &opaque);
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = CompositeOverWhite(rows, &opaque);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
   opaque.bytes = bytes;
   return encoder->write_rgb(name, opaque, option);
 }

@@ -36,8 +36,10 @@ constexpr int kImageResizeSmooth = 0;
 // Decoding and encoding flag: the first row in memory is the picture's bottom row.
 constexpr int kImageBottomUp = 2;
 
-// The largest side a decoder accepts; larger declared sizes are refused before any allocation.
+// The largest side and the most pixels a decoded picture may have; sources that declare more are
+// refused at identification, before any allocation.
 constexpr int kImageMaxSide = 16384;
+constexpr int64_t kImageMaxPixels = int64_t{1} << 26;
 
 // ---------------------------------------------------------------------------------------------
 // The image table
@@ -149,7 +151,7 @@ void image_encoder_register(const ImageEncoder& encoder);
 
 // Identifies the bytes with the registered decoders; the first that accepts stays attached to the
 // shared context until image_decode_close (or the next identification). Returns its format tag,
-// or 0 when no decoder accepts. The bytes must stay alive until the decoder is closed.
+// or 0 when no decoder accepts or the picture would be larger than the limits above. The bytes must stay alive until the decoder is closed.
 int32_t image_identify(std::span<const uint8_t> data);
 // The shared context: width, height, depth and source depth of the identified source.
 const DecodeState& image_decode_state();

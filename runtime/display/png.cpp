@@ -21,6 +21,7 @@ namespace {
 struct PngReader {
   png_structp png = nullptr;
   png_infop info = nullptr;
+  int passes = 1;  // 7 for interlaced pictures
 };
 
 // Errors jump back to the armed call without printing anything; warnings are ignored.
@@ -35,8 +36,9 @@ void ReadFromSource(png_structp png, png_bytep to, png_size_t length) {
   state->cursor += length;
 }
 
-// Asks libpng for 8-bit RGB or RGBA rows whatever the file's colour type and depth.
-void RequestRgbTransforms(png_structp png, png_infop info) {
+// Asks libpng for 8-bit RGB or RGBA rows whatever the file's colour type and depth; returns the
+// number of interlace passes.
+int RequestRgbTransforms(png_structp png, png_infop info) {
   const int colour_type = png_get_color_type(png, info);
   const int bit_depth = png_get_bit_depth(png, info);
   if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
@@ -50,7 +52,7 @@ void RequestRgbTransforms(png_structp png, png_infop info) {
     }
   }
   if (bit_depth == 16) png_set_strip_16(png);
-  png_set_interlace_handling(png);
+  return png_set_interlace_handling(png);
 }
 
 void DestroyReader(PngReader* reader) {
@@ -82,7 +84,7 @@ int PngCheck(DecodeState& state) {
   png_set_read_fn(reader->png, &state, ReadFromSource);
   png_read_info(reader->png, reader->info);
   const int source_depth = png_get_bit_depth(reader->png, reader->info) * png_get_channels(reader->png, reader->info);
-  RequestRgbTransforms(reader->png, reader->info);
+  reader->passes = RequestRgbTransforms(reader->png, reader->info);
   png_read_update_info(reader->png, reader->info);
 
   png_uint_32 width = 0, height = 0;
@@ -102,9 +104,8 @@ int PngDecode(DecodeState& state, uint8_t* pixels, int64_t pitch, int flags) {
   PngReader* const reader = static_cast<PngReader*>(state.private_data);
   if (!reader) return 0;
   if (setjmp(png_jmpbuf(reader->png))) return 0;
-  const int passes = png_set_interlace_handling(reader->png);
   const bool bottom_up = flags & kImageBottomUp;
-  for (int pass = 0; pass < passes; ++pass) {
+  for (int pass = 0; pass < reader->passes; ++pass) {
     for (int y = 0; y < state.height; ++y) {
       png_bytep row = pixels + pitch * (bottom_up ? state.height - 1 - y : y);
       png_read_rows(reader->png, &row, nullptr, 1);

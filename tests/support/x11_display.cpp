@@ -1,0 +1,208 @@
+// Helpers for tests on the virtual X server.
+#include "tests/support/x11_display.h"
+
+#include <GL/gl.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <gtk/gtk.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "runtime/display/screen.h"
+#include "runtime/display/toolkit.h"
+#include "runtime/display/window.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// One connection held for the whole test program: the virtual server resets itself whenever its
+// last client leaves, and a connection attempted during a reset fails.
+Display* SharedDisplay() {
+  static Display* display = XOpenDisplay(nullptr);
+  return display;
+}
+
+bool WindowManagerRuns(Display* display) {
+  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                        &format, &count, &after, &data);
+  const bool runs = status == Success && count == 1;
+  if (data) XFree(data);
+  return runs;
+}
+
+// The first output that shows a picture, with its CRTC's current mode.
+RROutput LitOutput(Display* display, XRRScreenResources* resources, RRMode* mode) {
+  for (int i = 0; i < resources->noutput; ++i) {
+    XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+    if (output && output->crtc) {
+      XRRCrtcInfo* crtc = XRRGetCrtcInfo(display, resources, output->crtc);
+      if (mode) *mode = crtc ? crtc->mode : 0;
+      if (crtc) XRRFreeCrtcInfo(crtc);
+      XRRFreeOutputInfo(output);
+      return resources->outputs[i];
+    }
+    if (output) XRRFreeOutputInfo(output);
+  }
+  return 0;
+}
+
+}  // namespace
+
+X11WindowManager::X11WindowManager() {
+  Display* display = SharedDisplay();
+  if (!display) return;
+  if (WindowManagerRuns(display)) {
+    running_ = true;
+    return;
+  }
+  pid_ = fork();
+  if (pid_ == 0) {
+    freopen("/dev/null", "w", stdout);
+    freopen("/dev/null", "w", stderr);
+    execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (pid_ > 0 && Clock::now() < deadline && !running_) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    running_ = WindowManagerRuns(display);
+  }
+  // The manager announces itself before it has finished taking over the screen.
+  if (running_) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+}
+
+X11WindowManager::~X11WindowManager() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  waitpid(pid_, nullptr, 0);
+  // Let the toolkit see the manager go before the next test.
+  if (toolkit_init()) {
+    while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
+  }
+}
+
+X11VideoMode::X11VideoMode(int width, int height) {
+  Display* display = SharedDisplay();
+  if (!display) return;
+  const Window root = DefaultRootWindow(display);
+  XRRScreenResources* resources = XRRGetScreenResources(display, root);
+  output_ = LitOutput(display, resources, nullptr);
+  const std::string name = std::to_string(width) + "x" + std::to_string(height) + "_test";
+  XRRModeInfo info{};
+  info.width = width;
+  info.height = height;
+  info.hTotal = width;
+  info.vTotal = height;
+  info.dotClock = static_cast<unsigned long>(width) * height * 60;
+  info.name = const_cast<char*>(name.c_str());
+  info.nameLength = static_cast<unsigned>(name.size());
+  if (output_) {
+    mode_ = XRRCreateMode(display, root, &info);
+    XRRAddOutputMode(display, output_, mode_);
+  }
+  XSync(display, False);
+  XRRFreeScreenResources(resources);
+}
+
+X11VideoMode::~X11VideoMode() {
+  Display* display = SharedDisplay();
+  if (!display || !mode_) return;
+  // A mode still shown (a test that failed before closing its screen) cannot go; that is no
+  // reason to end the test program.
+  XSync(display, False);
+  auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  XRRDeleteOutputMode(display, output_, mode_);
+  XRRDestroyMode(display, mode_);
+  XSync(display, False);
+  XSetErrorHandler(previous);
+}
+
+X11Size x11_current_mode() {
+  X11Size size;
+  Display* display = SharedDisplay();
+  if (!display) return size;
+  XRRScreenResources* resources = XRRGetScreenResources(display, DefaultRootWindow(display));
+  RRMode mode = 0;
+  LitOutput(display, resources, &mode);
+  for (int i = 0; i < resources->nmode; ++i) {
+    if (resources->modes[i].id == mode) size = {static_cast<int>(resources->modes[i].width), static_cast<int>(resources->modes[i].height)};
+  }
+  XRRFreeScreenResources(resources);
+  return size;
+}
+
+void* x11_display() { return SharedDisplay(); }
+
+uint32_t x11_rgb(int red, int green, int blue) {
+  return static_cast<uint32_t>(red) | static_cast<uint32_t>(green) << 8 | static_cast<uint32_t>(blue) << 16;
+}
+
+std::vector<uint32_t> x11_read_screen(int x, int y, int width, int height) {
+  std::vector<uint32_t> bottom_up(static_cast<size_t>(width) * height);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadBuffer(GL_BACK);
+  glReadPixels(x, screen_height() - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, bottom_up.data());
+  std::vector<uint32_t> top_down(bottom_up.size());
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) {
+      top_down[static_cast<size_t>(row) * width + column] =
+          bottom_up[static_cast<size_t>(height - 1 - row) * width + column] & 0xFFFFFF;
+    }
+  }
+  return top_down;
+}
+
+uint32_t x11_screen_pixel(int x, int y) { return x11_read_screen(x, y, 1, 1)[0]; }
+
+void x11_clear_screen(int red, int green, int blue) {
+  glClearColor(red / 255.0f, green / 255.0f, blue / 255.0f, 1.0f);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+bool x11_pump_until(const std::function<bool()>& done, int timeout_ms, std::vector<int>* events) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!done() && Clock::now() < deadline) {
+    const int code = window_event();
+    if (code > 0 && events) events->push_back(code);
+    if (code == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return done();
+}
+
+X11FocusThief::X11FocusThief() {
+  Display* display = SharedDisplay();
+  if (!display) return;
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  window_ = XCreateWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, CopyFromParent, InputOutput,
+                          CopyFromParent, CWOverrideRedirect, &attributes);
+  XMapRaised(display, window_);
+  XSync(display, False);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  XSetInputFocus(display, window_, RevertToParent, CurrentTime);
+  XSync(display, False);
+}
+
+X11FocusThief::~X11FocusThief() {
+  if (!window_) return;
+  XDestroyWindow(SharedDisplay(), window_);
+  XSync(SharedDisplay(), False);
+}
+
+std::string x11_temp_path(const std::string& name) {
+  const char* folder = getenv("TMPDIR");
+  return std::string(folder && *folder ? folder : "/tmp") + "/cratevale_" + std::to_string(getpid()) + "_" + name;
+}

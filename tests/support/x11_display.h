@@ -1,0 +1,82 @@
+// Helpers for tests on the virtual X server: a window manager for the length of a test, pixels
+// of the screen read back, an extra video mode, focus moved away, and toolkit event pumping.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Starts a window manager (openbox) on the current display unless one runs already, and stops
+// it again when the object goes. running() says whether a window manager is up.
+class X11WindowManager {
+ public:
+  X11WindowManager();
+  ~X11WindowManager();
+  X11WindowManager(const X11WindowManager&) = delete;
+  X11WindowManager& operator=(const X11WindowManager&) = delete;
+  bool running() const { return running_; }
+
+ private:
+  pid_t pid_ = 0;
+  bool running_ = false;
+};
+
+// Adds a video mode of width x height to the display's output for the length of a test.
+class X11VideoMode {
+ public:
+  X11VideoMode(int width, int height);
+  ~X11VideoMode();
+  X11VideoMode(const X11VideoMode&) = delete;
+  X11VideoMode& operator=(const X11VideoMode&) = delete;
+  bool added() const { return mode_ != 0; }
+
+ private:
+  unsigned long mode_ = 0;
+  unsigned long output_ = 0;
+};
+
+// The test program's own connection to the X server (a Display*), open for the whole run;
+// any helper opens it. Tests use it to send input and read window properties.
+void* x11_display();
+
+struct X11Size {
+  int width = 0;
+  int height = 0;
+};
+
+// Size of the video mode the display's first lit output shows now.
+X11Size x11_current_mode();
+
+// A colour as the tests compare it: red in bits 0-7, green 8-15, blue 16-23; alpha dropped.
+uint32_t x11_rgb(int red, int green, int blue);
+
+// The open screen's back buffer (what has been drawn since the last flip), in screen
+// coordinates with the origin at the top-left: one 0x00BBGGRR value per pixel, rows top-down.
+std::vector<uint32_t> x11_read_screen(int x, int y, int width, int height);
+uint32_t x11_screen_pixel(int x, int y);
+
+// Clears the open screen's back buffer to a colour.
+void x11_clear_screen(int red, int green, int blue);
+
+// Runs toolkit iterations and window_event until done() holds or the time runs out; returns
+// done(). Events taken from the window queue are appended to `events` when given.
+bool x11_pump_until(const std::function<bool()>& done, int timeout_ms, std::vector<int>* events = nullptr);
+
+// Gives the keyboard focus to a small window of the test's own, away from every window of the
+// runtime; the window goes with the object.
+class X11FocusThief {
+ public:
+  X11FocusThief();
+  ~X11FocusThief();
+  X11FocusThief(const X11FocusThief&) = delete;
+  X11FocusThief& operator=(const X11FocusThief&) = delete;
+
+ private:
+  unsigned long window_ = 0;
+};
+
+// A fresh path for a test file under the system's temporary folder.
+std::string x11_temp_path(const std::string& name);
