@@ -4,6 +4,7 @@
 #include "runtime/data/block_codec.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -26,6 +27,61 @@ int64_t ReadInt64(const uint8_t* p) {
 void PutInt64(MemoryBlock& out, int64_t value) {
   for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i)));
 }
+
+// Gamma codes that fit in 8 bits, by those 8 bits (most significant first): the value and the
+// number of bits the code takes, or a length of 0 when the code runs on past them.
+struct GammaEntry {
+  uint8_t value;
+  uint8_t length;
+};
+
+constexpr std::array<GammaEntry, 256> MakeGammaTable() {
+  std::array<GammaEntry, 256> table{};
+  for (int byte = 0; byte < 256; ++byte) {
+    int value = 1;
+    for (int used = 0; used < 8; used += 2) {
+      value = value * 2 + ((byte >> (7 - used)) & 1);
+      if (((byte >> (6 - used)) & 1) == 0) {
+        table[byte] = GammaEntry{static_cast<uint8_t>(value), static_cast<uint8_t>(used + 2)};
+        break;
+      }
+    }
+  }
+  return table;
+}
+
+constexpr std::array<GammaEntry, 256> kGammaTable = MakeGammaTable();
+
+// The control bits of a match's two gamma codes, gathered ahead: what is left of the current tag
+// word followed by the next tag words of the input. Between the match bit and the offset byte
+// the decoder reads nothing but tag words, so those words are exactly the ones it would read;
+// only the ones the codes really use are taken from the input at the end.
+struct BitWindow {
+  uint64_t bits = 0;  // the next bit at the top
+  int available = 0;
+  int used = 0;
+
+  bool Gamma(uint32_t* value) {
+    const GammaEntry entry = kGammaTable[bits >> 56];
+    if (entry.length != 0 && used + entry.length <= available) {
+      *value = entry.value;
+      bits <<= entry.length;
+      used += entry.length;
+      return true;
+    }
+    uint32_t v = 1;
+    for (;;) {
+      if (used + 2 > available || v >= kGammaLimit) return false;
+      v = (v << 1) | static_cast<uint32_t>(bits >> 63);
+      const bool more = (bits >> 62) & 1;
+      bits <<= 2;
+      used += 2;
+      if (!more) break;
+    }
+    *value = v;
+    return true;
+  }
+};
 
 // Decodes one block. Writes may reach `limit` (at least out + out_size): bytes between the
 // block's end and the limit are scratch that later blocks overwrite, which lets short copies
@@ -71,10 +127,10 @@ int64_t DecodeBlock(const uint8_t* in, int64_t in_size, uint8_t* out, int64_t ou
       src += 2;
       bits = 16;
     }
-    const uint32_t window = tag & ((uint32_t{1} << bits) - 1);
-    if ((window >> (bits - 1)) == 0) {
+    const uint32_t remaining = tag & ((uint32_t{1} << bits) - 1);
+    if ((remaining >> (bits - 1)) == 0) {
       // A run of zero bits: that many literal bytes lie next to each other in the input.
-      const int zeros = window == 0 ? bits : bits - 1 - (31 - __builtin_clz(window));
+      const int zeros = remaining == 0 ? bits : bits - 1 - (31 - __builtin_clz(remaining));
       const int64_t run = std::min<int64_t>(zeros, dst_end - dst);
       if (src_end - src < run) return -1;
       if (run <= 8 && limit - dst >= 8 && src_end - src >= 8) {
@@ -88,8 +144,32 @@ int64_t DecodeBlock(const uint8_t* in, int64_t in_size, uint8_t* out, int64_t ou
       continue;
     }
     --bits;
-    const uint64_t length = uint64_t{gamma()} + 2;
-    const uint64_t high = gamma();
+    uint64_t length;
+    uint64_t high;
+    BitWindow window;
+    window.available = bits;
+    window.bits = bits == 0 ? 0 : uint64_t{remaining} << (64 - bits);
+    const uint8_t* ahead = src;
+    for (; window.available <= 32 && src_end - ahead >= 2; ahead += 2, window.available += 16) {
+      window.bits |= uint64_t{uint32_t{ahead[0]} | (uint32_t{ahead[1]} << 8)} << (48 - window.available);
+    }
+    uint32_t length_code, high_code;
+    if (window.Gamma(&length_code) && window.Gamma(&high_code)) {
+      length = uint64_t{length_code} + 2;
+      high = high_code;
+      if (window.used > bits) {
+        const int words = (window.used - bits + 15) / 16;
+        src += 2 * words;
+        tag = src[-2] | (uint32_t{src[-1]} << 8);
+        bits = bits + 16 * words - window.used;
+      } else {
+        bits -= window.used;
+      }
+    } else {
+      // Codes longer than the window, or input that runs out: the exact bit-by-bit reading.
+      length = uint64_t{gamma()} + 2;
+      high = gamma();
+    }
     if (corrupt || src >= src_end) return -1;
     const uint64_t offset = (high - 2) * 256 + *src++ + 1;
     if (offset > static_cast<uint64_t>(dst - out) || length > static_cast<uint64_t>(dst_end - dst)) return -1;
@@ -233,7 +313,8 @@ int64_t block_container_decode(const uint8_t* in, int64_t in_size, uint8_t* out,
   if (unpacked > 0 && block_size <= 0) return -1;
   const uint8_t* src = in + kBlockContainerHeader;
   const uint8_t* const src_end = in + in_size;
-  const uint8_t* const limit = out + capacity;
+  // Bytes past the data belong to the caller (a zero-filled block, say) and stay untouched.
+  const uint8_t* const limit = out + unpacked;
   for (int64_t done = 0; done < unpacked;) {
     const int64_t length = std::min(block_size, unpacked - done);
     const int64_t used = DecodeBlock(src, src_end - src, out + done, length, limit);

@@ -76,7 +76,6 @@ void BuildIndex(RuntimePack& pack) {
     item.offset = at + name_length;
     if (item.stored > pack.file_size - item.offset) return;
     at = item.offset + item.stored;
-    if (pack.index.size() == pack.index.capacity()) pack.index.reserve(pack.index.size() + 64);
     pack.index.push_back(std::move(item));
   }
 }

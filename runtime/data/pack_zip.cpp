@@ -58,7 +58,10 @@ bool NextHeader(ZipPack& pack) {
   if (!pack.reader) return false;
   pack.started = true;
   archive_entry* entry = nullptr;
-  if (archive_read_next_header(pack.reader, &entry) != ARCHIVE_OK) {
+  // A warning still delivers the header (a name that the locale cannot show, say); only the
+  // end of the archive or a damaged one ends the enumeration.
+  const int result = archive_read_next_header(pack.reader, &entry);
+  if (result != ARCHIVE_OK && result != ARCHIVE_WARN) {
     pack.current = nullptr;
     return false;
   }
