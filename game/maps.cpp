@@ -9,6 +9,7 @@
 #include "game/results.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/image.h"
+#include "runtime/display/sprite.h"
 
 namespace {
 
@@ -282,6 +283,10 @@ void FillLevelList(const Text& folder) {
 }
 
 void FreeMapPack() {
+  map_reset(Maps.tiles);
+  while (const TileRecord* tile = map_next(Maps.tiles)) {
+    if (tile->Sprite != 0) sprite_free(tile->Sprite);
+  }
   Maps.index = MapPackIndex();
   map_clear(Maps.maps);
   map_clear(Maps.tiles);
@@ -296,5 +301,57 @@ int64_t LevelThumbnail(const Text& file, const Text& level, int packer) {
   return image_load_from_memory(kNewObject, picture);
 }
 
-// Tile sprites are loaded once the sprite service can make them (not yet built in).
-void LoadTileSprites(const MapEntryReader&) {}
+// --- Tile sprites and drawing -------------------------------------------------------------------
+
+namespace {
+
+void ZoomTileSprite(const TileRecord& tile) {
+  if (tile.Sprite == 0 || Maps.tile_size <= 0) return;
+  const int size = static_cast<int>(std::lround(Maps.tile_size));
+  sprite_zoom(tile.Sprite, size, size);
+}
+
+}  // namespace
+
+void LoadTileSprites(const MapEntryReader& read_entry) {
+  for (const TileRecord& entry : Maps.index.Tiles) {
+    TileRecord* tile = map_find(Maps.tiles, entry.Name);
+    if (!tile || tile->Sprite != 0) continue;  // a name listed twice is loaded once
+    const MemoryBlock picture = read_entry(TileEntryName(entry.Name));
+    if (picture.empty()) continue;
+    const int flags = (tile->MaskFlag ? kSpriteMask : 0) | (tile->AlphaFlag ? kSpriteKeepAlpha : 0);
+    tile->Sprite = sprite_load_from_memory(kNewObject, picture, flags);
+    tile->SpriteHandle = tile->Sprite;
+    ZoomTileSprite(*tile);
+  }
+}
+
+void SetMapTileSize(double size) {
+  Maps.tile_size = size;
+  map_reset(Maps.tiles);
+  while (const TileRecord* tile = map_next(Maps.tiles)) ZoomTileSprite(*tile);
+}
+
+void SetMapOffsetX(double x) { Maps.offset_x = x; }
+void SetMapOffsetY(double y) { Maps.offset_y = y; }
+
+void DrawLevel(const Text& level) {
+  const MapRecord& map = FindMap(level);
+  for (int64_t x = 0; x < map.Width; ++x) {
+    for (int64_t y = 0; y < map.Height; ++y) {
+      const int px = static_cast<int>(std::lround(x * Maps.tile_size + Maps.offset_x));
+      const int py = static_cast<int>(std::lround(y * Maps.tile_size + Maps.offset_y));
+      for (const MapLayer& layer : map.Layers) {
+        const int16_t number = layer.Tiles[x * map.Height + y];
+        if (number <= 0) continue;
+        const TileRecord* tile = map_find(Maps.tiles, str_from_int(number));
+        if (!tile || tile->Sprite == 0) continue;
+        if (tile->AlphaFlag) {
+          sprite_display_blended(tile->Sprite, px, py);
+        } else {
+          sprite_display(tile->Sprite, px, py);
+        }
+      }
+    }
+  }
+}

@@ -403,6 +403,10 @@ int screen_open_windowed(GtkWindow* host, int x, int y, int width, int height, i
     CloseWindowedParts();
     return 0;
   }
+  // The host may still be hidden and the area unallocated: give its X window the screen's size
+  // now, since the GL drawable takes the size it has when the context is bound.
+  gdk_window_move_resize(area_window, x, y, width, height);
+  gdk_display_sync(gdk_display);
   glXWaitX();
   TheScreen.x_display = display;
   TheScreen.x_screen = x_screen;

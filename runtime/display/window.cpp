@@ -13,6 +13,10 @@
 
 namespace {
 
+// ---- Constants ----
+
+constexpr gint64 kMapWaitMicroseconds = 2000000;
+
 // ---- Types ----
 
 struct WindowObject;
@@ -230,6 +234,21 @@ void ProcessPendingEvents() {
   while (gtk_events_pending()) gtk_main_iteration_do(FALSE);
 }
 
+// Shows the window and gives the window manager a moment to map it. Unlike a wait without
+// limit, a manager that never maps the window (or maps it much later) cannot hang the game.
+void ShowAndWaitForMap(GtkWindow* window) {
+  gtk_widget_show(GTK_WIDGET(window));
+  const gint64 deadline = g_get_monotonic_time() + kMapWaitMicroseconds;
+  while (!gtk_widget_get_mapped(GTK_WIDGET(window)) && g_get_monotonic_time() < deadline) {
+    if (gtk_events_pending()) {
+      gtk_main_iteration_do(FALSE);
+    } else {
+      g_usleep(1000);
+    }
+  }
+  ProcessPendingEvents();
+}
+
 }  // namespace
 
 // ---- Public functions ----
@@ -296,7 +315,7 @@ void window_hide(int64_t number, int hide) {
   if ((self->flags & kWindowNoFocus) && !gtk_widget_get_visible(GTK_WIDGET(self->window))) {
     gtk_window_set_accept_focus(self->window, FALSE);
   }
-  gtk_widget_show_now(GTK_WIDGET(self->window));
+  ShowAndWaitForMap(self->window);
   if (self->hidden_position_valid) gtk_window_move(self->window, self->hidden_x, self->hidden_y);
   self->hidden_position_valid = false;
 }

@@ -80,6 +80,8 @@ X11WindowManager::X11WindowManager() {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     running_ = WindowManagerRuns(display);
   }
+  // The manager announces itself before it has finished taking over the screen.
+  if (running_) std::this_thread::sleep_for(std::chrono::milliseconds(500));
 }
 
 X11WindowManager::~X11WindowManager() {

@@ -1,0 +1,260 @@
+// Sprites drawn on the full screen of the virtual X server with software OpenGL, checked by
+// reading the frame's pixels back.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "runtime/display/drawing.h"
+#include "runtime/display/image.h"
+#include "runtime/display/png.h"
+#include "runtime/display/screen.h"
+#include "runtime/display/sprite.h"
+#include "tests/support/x11_display.h"
+
+namespace {
+
+const uint32_t kRed = x11_rgb(255, 0, 0);
+const uint32_t kGreen = x11_rgb(0, 255, 0);
+const uint32_t kBlue = x11_rgb(0, 0, 255);
+const uint32_t kWhite = x11_rgb(255, 255, 255);
+const uint32_t kBlack = x11_rgb(0, 0, 0);
+
+struct Rgba {
+  uint8_t r, g, b, a;
+};
+
+// A PNG picture, rows top-down, in memory.
+MemoryBlock Png(int width, int height, const std::vector<Rgba>& pixels, int depth = 32) {
+  std::vector<uint8_t> bytes;
+  for (const Rgba& p : pixels) {
+    bytes.insert(bytes.end(), {p.r, p.g, p.b});
+    if (depth == 32) bytes.push_back(p.a);
+  }
+  PixelRows rows;
+  rows.bytes = bytes;
+  rows.width = width;
+  rows.height = height;
+  rows.pitch = int64_t{width} * depth / 8;
+  rows.depth = depth;
+  return png_encode_to_memory(rows);
+}
+
+MemoryBlock Solid(int width, int height, Rgba colour, int depth = 24) {
+  return Png(width, height, std::vector<Rgba>(static_cast<size_t>(width) * height, colour), depth);
+}
+
+// 2 x 2: red, green on top; blue, white below.
+MemoryBlock Quadrants() { return Png(2, 2, {{255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {255, 255, 255, 255}}); }
+
+class SpriteTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    image_codecs_init();
+    png_decoder_register();
+    png_encoder_register();
+    const X11Size size = x11_current_mode();
+    ASSERT_EQ(screen_open(size.width, size.height, 32, u"Cratevale", 0), 1);
+    sprite_quality(0);
+    sprite_transparent_color(-1, 0);
+    x11_clear_screen(0, 255, 0);
+  }
+  void TearDown() override { screen_close(); }
+};
+
+TEST_F(SpriteTest, DisplayCoversExactlyItsRectangleUpright) {
+  ASSERT_NE(sprite_load_from_memory(1, Solid(4, 3, {255, 0, 0, 255})), 0);
+  sprite_display(1, 10, 20);
+  const std::vector<uint32_t> area = x11_read_screen(8, 18, 8, 7);
+  for (int row = 0; row < 7; ++row) {
+    for (int column = 0; column < 8; ++column) {
+      const bool inside = column >= 2 && column < 6 && row >= 2 && row < 5;
+      EXPECT_EQ(area[row * 8 + column], inside ? kRed : kGreen) << column << "," << row;
+    }
+  }
+  ASSERT_NE(sprite_load_from_memory(2, Quadrants()), 0);
+  sprite_display(2, 0, 0);
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 2), (std::vector<uint32_t>{kRed, kGreen, kBlue, kWhite}));
+}
+
+TEST_F(SpriteTest, KeyedPixelsAreBlackWhenOpaqueAndShowTheBackgroundWhenBlended) {
+  ASSERT_NE(sprite_load_from_memory(1, Png(2, 1, {{0, 0, 0, 255}, {255, 0, 0, 255}})), 0);
+  sprite_display(1, 0, 0);
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kBlack, kRed}));
+  x11_clear_screen(0, 255, 0);
+  sprite_display_blended(1, 0, 0);
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kRed}));
+  // A flat colour fills the shape and leaves the keyed pixel alone.
+  x11_clear_screen(0, 255, 0);
+  sprite_display_blended(1, 0, 0, 255, 0xFF0000);
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kBlue}));
+}
+
+TEST_F(SpriteTest, IntensityScalesTheBlend) {
+  ASSERT_NE(sprite_load_from_memory(1, Solid(2, 2, {255, 0, 0, 255})), 0);
+  x11_clear_screen(0, 0, 0);
+  sprite_display_blended(1, 0, 0, 128);
+  const uint32_t pixel = x11_screen_pixel(0, 0);
+  EXPECT_NEAR(static_cast<int>(pixel & 0xFF), 128, 2);
+  EXPECT_EQ(pixel >> 8, 0u);
+}
+
+TEST_F(SpriteTest, PictureAlphaIsKeptOnlyWithTheFlagAndOnlyWhenThePictureHasIt) {
+  const MemoryBlock soft = Png(2, 1, {{255, 0, 0, 128}, {0, 0, 0, 255}});
+  struct Case {
+    const char* name;
+    MemoryBlock data;
+    int flags;
+    int expected_red;       // of the soft pixel blended over black
+    uint32_t black_pixel;   // the black pixel blended over green
+  };
+  const Case cases[] = {
+      {"soft alpha without the flag", soft, 0, 255, kGreen},
+      {"soft alpha with the flag", soft, kSpriteKeepAlpha, 128, kBlack},
+      {"no alpha with the flag", Png(2, 1, {{255, 0, 0, 255}, {0, 0, 0, 255}}, 24), kSpriteKeepAlpha, 255, kGreen},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(sprite_load_from_memory(1, c.data, c.flags), 0);
+    x11_clear_screen(0, 0, 0);
+    sprite_display_blended(1, 0, 0);
+    EXPECT_NEAR(static_cast<int>(x11_screen_pixel(0, 0) & 0xFF), c.expected_red, 2);
+    x11_clear_screen(0, 255, 0);
+    sprite_display_blended(1, 0, 0);
+    EXPECT_EQ(x11_screen_pixel(1, 0), c.black_pixel);
+  }
+}
+
+TEST_F(SpriteTest, RotationTurnsClockwiseAboutTheCentre) {
+  ASSERT_NE(sprite_load_from_memory(1, Quadrants()), 0);
+  sprite_zoom(1, 40, 40);
+  auto quadrants = [] {
+    return std::vector<uint32_t>{x11_screen_pixel(110, 110), x11_screen_pixel(130, 110), x11_screen_pixel(110, 130),
+                                 x11_screen_pixel(130, 130)};
+  };
+  sprite_rotate(1, kRotateAdd, 90);
+  sprite_display(1, 100, 100);
+  // Red (top-left) turned to the top-right; blue (bottom-left) to the top-left.
+  EXPECT_EQ(quadrants(), (std::vector<uint32_t>{kBlue, kRed, kWhite, kGreen}));
+  sprite_rotate(1, kRotateAdd, 90);
+  x11_clear_screen(0, 255, 0);
+  sprite_display(1, 100, 100);
+  EXPECT_EQ(quadrants(), (std::vector<uint32_t>{kWhite, kBlue, kGreen, kRed}));
+  EXPECT_EQ(x11_screen_pixel(99, 99), kGreen);
+  EXPECT_EQ(x11_screen_pixel(140, 140), kGreen);
+  sprite_rotate(1, kRotateSet, 0);
+  sprite_display(1, 100, 100);
+  EXPECT_EQ(quadrants(), (std::vector<uint32_t>{kRed, kGreen, kBlue, kWhite}));
+}
+
+TEST_F(SpriteTest, SpriteWhollyOffTheEdgeIsSkippedAndOneColumnInIsDrawn) {
+  ASSERT_NE(sprite_load_from_memory(1, Solid(4, 4, {255, 0, 0, 255})), 0);
+  sprite_display(1, -4, 0);
+  sprite_display(1, 0, -4);
+  EXPECT_EQ(x11_screen_pixel(0, 0), kGreen);
+  sprite_display(1, -3, 10);
+  EXPECT_EQ(x11_read_screen(0, 10, 2, 1), (std::vector<uint32_t>{kRed, kGreen}));
+  sprite_display(1, screen_width(), 0);
+  sprite_display(1, screen_width() - 1, 20);
+  EXPECT_EQ(x11_screen_pixel(screen_width() - 1, 20), kRed);
+}
+
+TEST_F(SpriteTest, ZoomMinusOneRestoresThePictureSize) {
+  ASSERT_NE(sprite_load_from_memory(1, Solid(4, 3, {255, 0, 0, 255})), 0);
+  sprite_zoom(1, 10, 12);
+  EXPECT_EQ(sprite_width(1), 10);
+  EXPECT_EQ(sprite_height(1), 12);
+  sprite_display(1, 0, 0);
+  EXPECT_EQ(x11_screen_pixel(9, 11), kRed);
+  sprite_zoom(1, 20, 5);
+  sprite_zoom(1, -1, -1);
+  EXPECT_EQ(sprite_width(1), 4);
+  EXPECT_EQ(sprite_height(1), 3);
+  x11_clear_screen(0, 255, 0);
+  sprite_display(1, 0, 0);
+  EXPECT_EQ(x11_read_screen(3, 2, 2, 1), (std::vector<uint32_t>{kRed, kGreen}));
+}
+
+TEST_F(SpriteTest, GrabbedBlackBecomesTransparentAndScreenshotIsUpright) {
+  x11_clear_screen(0, 0, 0);
+  ASSERT_NE(sprite_load_from_memory(1, Quadrants()), 0);
+  sprite_display(1, 0, 0);
+  ASSERT_NE(sprite_grab(2, 0, 0, 3, 2), 0);
+  EXPECT_EQ(sprite_width(2), 3);
+  x11_clear_screen(0, 255, 0);
+  sprite_display_blended(2, 50, 50);
+  EXPECT_EQ(x11_read_screen(50, 50, 3, 2), (std::vector<uint32_t>{kRed, kGreen, kGreen, kBlue, kWhite, kGreen}));
+
+  const std::string path = x11_temp_path("shot.png");
+  ASSERT_EQ(sprite_save(2, text_from_utf8(path), kImageFormatPng), 1);
+  std::ifstream file(path, std::ios::binary);
+  const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::remove(path.c_str());
+  DecodedPicture picture;
+  ASSERT_EQ(image_decode_memory(bytes, 0, &picture), 1);
+  ASSERT_EQ(picture.depth, 32);
+  ASSERT_EQ(picture.width, 3);
+  ASSERT_EQ(picture.height, 2);
+  const std::vector<uint8_t> expected = {255, 0, 0, 255, 0, 255, 0, 255, 0,   0,   0,   0,
+                                         0,   0, 255, 255, 255, 255, 255, 255, 0, 0, 0, 0};
+  EXPECT_EQ(picture.pixels, expected);
+  EXPECT_EQ(sprite_save(2, u"", kImageFormatPng), 0);
+  EXPECT_EQ(sprite_save(9, text_from_utf8(path), kImageFormatPng), 0);
+}
+
+TEST_F(SpriteTest, DrawingOnASpriteReachesItsTextureUpright) {
+  ASSERT_NE(sprite_create(1, 8, 6), 0);
+  DrawingTarget* target = sprite_output(1);
+  ASSERT_NE(drawing_start(target), 0u);
+  draw_box(0, 0, 4, 2, rgb(255, 0, 0));
+  draw_box(7, 5, 1, 1, rgb(0, 0, 255));
+  drawing_stop();
+  sprite_display_blended(1, 0, 0);
+  const std::vector<uint32_t> area = x11_read_screen(0, 0, 8, 6);
+  EXPECT_EQ(area[0], kRed);
+  EXPECT_EQ(area[1 * 8 + 3], kRed);
+  EXPECT_EQ(area[2 * 8 + 0], kGreen);  // blank black stays keyed out
+  EXPECT_EQ(area[5 * 8 + 7], kBlue);
+  EXPECT_EQ(sprite_output(9), nullptr);
+}
+
+TEST_F(SpriteTest, ReKeyingMakesTheNewColourTransparent) {
+  ASSERT_NE(sprite_load_from_memory(1, Png(2, 1, {{255, 255, 255, 255}, {0, 0, 0, 255}})), 0);
+  sprite_transparent_color(1, 0xFFFFFF);
+  sprite_display_blended(1, 0, 0);
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kBlack}));
+  // A copy keeps the pixels and alpha, not the zoom.
+  sprite_zoom(1, 10, 10);
+  ASSERT_NE(sprite_copy(1, 2), 0);
+  EXPECT_EQ(sprite_width(2), 2);
+  x11_clear_screen(0, 255, 0);
+  sprite_display_blended(2, 0, 0);
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kBlack}));
+}
+
+TEST_F(SpriteTest, BadDataAndBadSizesMakeNoSprite) {
+  const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'};
+  ASSERT_NE(sprite_create(1, 4, 4), 0);
+  EXPECT_EQ(sprite_load_from_memory(1, junk), 0);
+  EXPECT_EQ(sprite_width(1), 0);  // the number is empty afterwards
+  EXPECT_EQ(sprite_create(2, 0, 5), 0);
+  EXPECT_EQ(sprite_create(3, -4, 5), 0);
+  EXPECT_EQ(sprite_copy(7, 4), 0);
+  sprite_display(1, 0, 0);  // drawing nothing is harmless
+  EXPECT_EQ(x11_screen_pixel(0, 0), kGreen);
+}
+
+TEST_F(SpriteTest, ClosingTheScreenEmptiesEverySpriteNumber) {
+  ASSERT_NE(sprite_create(3, 4, 4), 0);
+  const int64_t handle = sprite_create(-1, 4, 4);
+  ASSERT_NE(handle, 0);
+  EXPECT_EQ(sprite_width(handle), 4);
+  screen_close();
+  EXPECT_EQ(sprite_width(3), 0);
+  EXPECT_EQ(sprite_width(handle), 0);
+  EXPECT_EQ(sprite_create(3, 4, 4), 0);  // no screen, no sprite
+}
+
+}  // namespace
