@@ -51,8 +51,8 @@ int Prove(const fs::path& folder, bool each, std::vector<BuiltLevel>& built) {
   std::vector<std::string> problems;
   bool passed = ProveLevelFolder(folder.string(), built, problems);
   for (const std::string& problem : problems) std::fprintf(stderr, "levels: %s\n", problem.c_str());
-  for (const BuiltLevel& entry : built) {
-    if (!each) break;
+  for (size_t i = 0; each && i < built.size(); ++i) {
+    const BuiltLevel& entry = built[i];
     std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  positions %8zu  %6.2f s\n", entry.name.c_str(),
                 entry.source.c_str(), entry.level.crates.size(), entry.solution.pushes,
                 entry.solution.fewest_pushes ? "*" : " ", entry.solution.moves.size(),
