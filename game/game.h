@@ -13,14 +13,14 @@ constexpr const char16_t* kGameVersion = u"1.0";
 
 // The player's settings, kept in Cratevale.prefs.
 struct SettingsRecord {
-  Text Language = u"en_GB";
+  Text Language;         // base name of the language file, such as "en_GB"
   int MusicOn = 1;
   int GameScreen = 0;   // 0 full screen, 1 windowed, 2 borderless
-  int Resolution = 0;   // index into the resolution list
+  int Resolution = 1;   // index into the resolution list
   int Gamepad = 0;
   int Pad = 0;
   int Button = 1;
-  Text LastPlayed;
+  int LastPlayed = 0;   // list index of the last chosen level
 };
 extern SettingsRecord Settings;
 

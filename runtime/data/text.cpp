@@ -2,6 +2,8 @@
 // Number formatting never depends on the locale's decimal separator.
 #include "runtime/data/text.h"
 
+#include <langinfo.h>
+
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -57,7 +59,12 @@ char16_t MapCase(char16_t c, bool upper) {
 
 }  // namespace
 
-void text_init() { std::setlocale(LC_ALL, ""); }
+void text_init() {
+  std::setlocale(LC_ALL, "");
+  // Upper-casing follows the locale's character classes; the plain C locale knows none beyond
+  // ASCII and would show "FRANçAIS", so case mapping falls back to the UTF-8 form of it.
+  if (std::string_view(nl_langinfo(CODESET)) != "UTF-8") std::setlocale(LC_CTYPE, "C.UTF-8");
+}
 
 Text text_from_utf8(std::string_view utf8) {
   Text out;

@@ -46,6 +46,7 @@ class LogTest : public testing::Test {
 TEST_F(LogTest, ReportIsWrittenInOrderWithTabbedValues) {
   StartWith({"/LOG"});
   Settings = SettingsRecord();
+  Settings.Language = u"en_GB";
   Settings.GameScreen = 2;
   Settings.MusicOn = 0;
   Settings.Resolution = 4;

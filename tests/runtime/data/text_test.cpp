@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdlib>
 
 #include "runtime/data/containers.h"
 
@@ -143,4 +144,13 @@ TEST(Map, WalksBucketsInOrderAndNewestFirstWithinABucket) {
   while (map_next(map)) order.push_back(map_key(map));
   EXPECT_EQ(order, (std::vector<Text>{u"d", u"e", u"a", u"c"}));
   EXPECT_EQ(map_next(map), nullptr);
+}
+
+TEST(Text, InitMapsCaseBeyondAsciiEvenUnderThePlainLocale) {
+  setenv("LC_ALL", "C", 1);
+  text_init();
+  EXPECT_EQ(str_upper(u"fran\u00e7ais espa\u00f1ol"), u"FRAN\u00c7AIS ESPA\u00d1OL");
+  EXPECT_EQ(str_from_double(0.5, 1), u"0.5");
+  unsetenv("LC_ALL");
+  std::setlocale(LC_ALL, "C");
 }

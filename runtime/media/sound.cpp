@@ -1,0 +1,406 @@
+// The sound service: loading, converting and mixing sounds on the SDL audio device.
+//
+// Depends on SDL 1.2's audio (device, conversion, mixing), the WAV reader and the registered
+// decoders. All decoding and conversion happens at load time; the mixing callback only adds
+// prepared samples, so it never allocates.
+//
+// Threads: the callback runs on SDL's audio thread and shares the channel table with the game
+// thread without a lock. Each channel's progress is one atomic word holding a start count and the
+// bytes left to mix. The game fills a free channel's fields and stores the word last (release);
+// the mixer loads the word (acquire), reads the fields, and checks the word again before mixing,
+// so it only mixes a channel that was completely set up and not touched since. The mixer moves a
+// channel on with a compare-and-swap, so a stop the game made meanwhile is never overwritten. The
+// position to mix from follows from the bytes left (data + length - left). Freeing a sound's data
+// waits for a callback in progress to end, so the mixer never reads freed samples.
+#include "runtime/media/sound.h"
+
+#include <SDL/SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+#include "runtime/media/wav.h"
+
+namespace {
+
+// ---- Constants -------------------------------------------------------------------------------
+
+constexpr int kDeviceFrequency = 44100;
+constexpr int kDeviceChannels = 2;
+constexpr int kDeviceBufferFrames = 512;
+constexpr int kMaxVolume = 100;
+constexpr int kStatePlaying = 1;
+constexpr int kStatePaused = 2;
+// Rates and channel counts SDL's converter handles with room to spare in its filter list.
+constexpr int kMinRate = 4000;
+constexpr int kMaxRate = 192000;
+constexpr int kMaxSourceChannels = 2;
+// No sound of the game comes near this; larger ones are refused rather than attempted.
+constexpr size_t kMaxSoundBytes = size_t{1} << 29;
+// A decoder is read in pieces of this size; after this many errors in a row the load ends.
+constexpr long kDecodeChunk = 4096;
+constexpr int kMaxDecoderErrors = 64;
+// SDL's converter is given a little more room than it asks for.
+constexpr size_t kConversionSlack = 64;
+
+// ---- Types -----------------------------------------------------------------------------------
+
+// A channel's progress word: the start count in the high half, the bytes left in the low half.
+constexpr uint64_t PlayWord(uint32_t starts, uint32_t left) { return (uint64_t{starts} << 32) | left; }
+constexpr uint32_t StartsOf(uint64_t word) { return static_cast<uint32_t>(word >> 32); }
+constexpr uint32_t LeftOf(uint64_t word) { return static_cast<uint32_t>(word); }
+
+struct Channel {
+  std::atomic<uint64_t> play{0};  // written last by the game; 0 bytes left = free or finished
+  std::atomic<const uint8_t*> data{nullptr};
+  std::atomic<uint32_t> length{0};
+  std::atomic<int64_t> sound{0};  // handle of the sound last started here
+  std::atomic<int> volume{kMaxVolume};
+  std::atomic<int> state{0};
+  std::atomic<int> flags{0};
+};
+
+struct Sound {
+  std::vector<uint8_t> data;  // in the device format
+  uint32_t length = 0;
+  int volume = kMaxVolume;
+  int frequency = 0;
+  int bits = 0;
+  int channels = 0;
+  void* decoder = nullptr;  // streamed playback is not used: always none
+  int64_t handle = 0;
+  ~Sound();
+};
+
+// Samples in some format, before conversion.
+struct Pcm {
+  const uint8_t* samples = nullptr;
+  size_t bytes = 0;
+  uint16_t format = 0;
+  int channels = 0;
+  int rate = 0;
+};
+
+// ---- State -----------------------------------------------------------------------------------
+
+struct SoundService {
+  bool open = false;
+  SDL_AudioSpec device{};
+  ObjectTable<Sound> sounds;
+  std::vector<const SoundDecoder*> decoders;
+};
+
+// Outside the service record and made before it, so that it outlives every sound at process exit:
+// the audio thread may still run then.
+Channel Channels[kSoundChannelCount];
+SoundService Service;
+
+// ---- Channels --------------------------------------------------------------------------------
+
+uint32_t LeftOn(const Channel& channel) { return LeftOf(channel.play.load(std::memory_order_acquire)); }
+
+// Clears the bytes left, keeping the start count; the mixer's pending update then fails.
+void StopChannel(Channel& channel) {
+  uint64_t word = channel.play.load(std::memory_order_relaxed);
+  while (LeftOf(word) != 0 &&
+         !channel.play.compare_exchange_weak(word, PlayWord(StartsOf(word), 0), std::memory_order_acq_rel)) {
+  }
+}
+
+// Channel index for a channel number, or -1.
+int IndexOfNumber(int channel) {
+  const int index = channel - kSoundFirstChannel;
+  return index >= 0 && index < kSoundChannelCount ? index : -1;
+}
+
+// Calls f(channel) for every channel named by (handle, channel argument); handle 0 stands for
+// every sound, and then channel 0 names every channel as -1 does.
+template <typename F>
+void ForNamedChannels(int64_t handle, int channel, F&& f) {
+  auto plays = [handle](const Channel& c) {
+    return handle == 0 || c.sound.load(std::memory_order_relaxed) == handle;
+  };
+  if (channel >= kSoundFirstChannel) {
+    const int index = IndexOfNumber(channel);
+    if (index >= 0 && plays(Channels[index])) f(Channels[index]);
+    return;
+  }
+  if (channel != 0 && channel != -1) return;
+  for (Channel& c : Channels) {
+    if (!plays(c)) continue;
+    f(c);
+    if (channel == 0 && handle != 0) return;
+  }
+}
+
+void StopSound(int64_t handle) { ForNamedChannels(handle, -1, StopChannel); }
+
+Sound::~Sound() {
+  if (handle == 0) return;
+  StopSound(handle);
+  // A callback in progress may still be reading these samples: wait for it to end.
+  SDL_LockAudio();
+  SDL_UnlockAudio();
+}
+
+// ---- Mixing ----------------------------------------------------------------------------------
+
+void MixChannel(Channel& channel, Uint8* stream, uint32_t stream_bytes) {
+  const uint64_t word = channel.play.load(std::memory_order_acquire);
+  uint32_t left = LeftOf(word);
+  if (left == 0) return;
+  const uint8_t* data = channel.data.load(std::memory_order_relaxed);
+  const uint32_t length = channel.length.load(std::memory_order_relaxed);
+  const bool loops = channel.flags.load(std::memory_order_relaxed) & kSoundLoop;
+  const int state = channel.state.load(std::memory_order_relaxed);
+  const int volume = channel.volume.load(std::memory_order_relaxed);
+  // Mix only what was set up before `word` was stored, and only if nothing changed since.
+  std::atomic_thread_fence(std::memory_order_acquire);
+  if (channel.play.load(std::memory_order_relaxed) != word) return;
+  if (state == kStatePaused || !data || left > length) return;
+
+  const int sdl_volume = volume * SDL_MIX_MAXVOLUME / kMaxVolume;
+  uint32_t done = 0;
+  while (done < stream_bytes && left > 0) {
+    const uint32_t n = std::min(stream_bytes - done, left);
+    SDL_MixAudio(stream + done, data + (length - left), n, sdl_volume);
+    done += n;
+    left -= n;
+    // A short looping sound wraps as often as the buffer needs.
+    if (left == 0 && loops) left = length;
+  }
+  uint64_t expected = word;
+  channel.play.compare_exchange_strong(expected, PlayWord(StartsOf(word), left), std::memory_order_acq_rel);
+}
+
+void MixCallback(void*, Uint8* stream, int bytes) {
+  if (bytes <= 0) return;
+  for (Channel& channel : Channels) MixChannel(channel, stream, static_cast<uint32_t>(bytes));
+}
+
+// ---- Loading ---------------------------------------------------------------------------------
+
+int DeviceFrameBytes() { return Service.device.channels * ((Service.device.format & 0xFF) / 8); }
+
+// The samples converted to the device format, or an empty buffer.
+std::vector<uint8_t> ConvertToDevice(const Pcm& pcm) {
+  if (pcm.rate < kMinRate || pcm.rate > kMaxRate) return {};
+  if (pcm.channels < 1 || pcm.channels > kMaxSourceChannels) return {};
+  if (pcm.bytes == 0 || pcm.bytes > kMaxSoundBytes) return {};
+  SDL_AudioCVT cvt;
+  if (SDL_BuildAudioCVT(&cvt, pcm.format, static_cast<Uint8>(pcm.channels), pcm.rate, Service.device.format,
+                        Service.device.channels, Service.device.freq) < 0) {
+    return {};
+  }
+  const size_t room = pcm.bytes * static_cast<size_t>(std::max(cvt.len_mult, 1)) + kConversionSlack;
+  if (room > kMaxSoundBytes * 2) return {};
+  std::vector<uint8_t> buffer(room, 0);
+  std::memcpy(buffer.data(), pcm.samples, pcm.bytes);
+  size_t converted = pcm.bytes;
+  if (cvt.needed) {
+    cvt.buf = buffer.data();
+    cvt.len = static_cast<int>(pcm.bytes);
+    if (SDL_ConvertAudio(&cvt) < 0) return {};
+    converted = static_cast<size_t>(static_cast<double>(pcm.bytes) * cvt.len_ratio);
+  }
+  const size_t frame = static_cast<size_t>(std::max(DeviceFrameBytes(), 1));
+  converted = std::min(converted, buffer.size() - kConversionSlack);
+  converted -= converted % frame;
+  if (converted == 0 || converted > kMaxSoundBytes) return {};
+  buffer.resize(converted);
+  buffer.shrink_to_fit();
+  return buffer;
+}
+
+// Decodes the whole stream with the first decoder that opens it; `decoded` receives the samples.
+bool DecodeWithRegistry(const uint8_t* data, size_t size, std::vector<uint8_t>* decoded, Pcm* pcm) {
+  for (const SoundDecoder* decoder : Service.decoders) {
+    void* stream = decoder->open_memory(data, size);
+    if (!stream) continue;
+    pcm->channels = decoder->channels(stream);
+    pcm->rate = decoder->rate(stream);
+    pcm->format = AUDIO_S16LSB;
+    const int64_t frames = decoder->total_frames(stream);
+    const size_t frame_bytes = static_cast<size_t>(std::max(pcm->channels, 1)) * 2;
+    size_t wanted = kMaxSoundBytes;
+    if (frames > 0 && static_cast<uint64_t>(frames) < kMaxSoundBytes / frame_bytes) wanted = frames * frame_bytes;
+    // Grown as samples arrive, so a stream that claims more than it holds costs nothing.
+    uint8_t piece[kDecodeChunk];
+    int errors = 0;
+    while (decoded->size() < wanted && errors < kMaxDecoderErrors) {
+      const long want = static_cast<long>(std::min<size_t>(kDecodeChunk, wanted - decoded->size()));
+      const long got = decoder->read(stream, piece, want, 0);
+      if (got == 0) break;
+      if (got < 0) {
+        ++errors;  // a hole in the data: pass over it
+        continue;
+      }
+      errors = 0;
+      decoded->insert(decoded->end(), piece, piece + std::min(got, want));
+    }
+    decoder->close(stream);
+    decoded->resize(decoded->size() - decoded->size() % frame_bytes);
+    pcm->samples = decoded->data();
+    pcm->bytes = decoded->size();
+    return pcm->bytes > 0;
+  }
+  return false;
+}
+
+}  // namespace
+
+// ---- Public functions ------------------------------------------------------------------------
+
+int sound_init() {
+  if (Service.open) return 1;
+  // SDL's crash-signal handlers would hide a crash's cause from the debugger and the sanitizers.
+  if (SDL_Init(SDL_INIT_AUDIO | SDL_INIT_NOPARACHUTE) < 0) return 0;
+  SDL_AudioSpec wanted{};
+  wanted.freq = kDeviceFrequency;
+  wanted.format = AUDIO_S16LSB;
+  wanted.channels = kDeviceChannels;
+  wanted.samples = kDeviceBufferFrames;
+  wanted.callback = MixCallback;
+  if (SDL_OpenAudio(&wanted, &Service.device) < 0) return 0;
+  Service.open = true;
+  SDL_PauseAudio(0);
+  return 1;
+}
+
+void sound_shutdown() { Service.sounds.Free(kAllObjects); }
+
+void sound_decoder_register(const SoundDecoder* decoder) {
+  if (!decoder) return;
+  if (std::find(Service.decoders.begin(), Service.decoders.end(), decoder) != Service.decoders.end()) return;
+  Service.decoders.push_back(decoder);
+}
+
+int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t size) {
+  if (!Service.open || size <= 0) return 0;
+  const uint8_t* data = block.data();
+  const size_t bytes = std::min(static_cast<size_t>(size), block.size());
+  Pcm pcm;
+  std::vector<uint8_t> decoded;
+  if (wav_is_riff(data, bytes)) {
+    WavSamples wav;
+    if (!wav_parse(data, bytes, &wav)) return 0;
+    pcm = Pcm{wav.samples, wav.bytes, wav.format, wav.channels, wav.rate};
+  } else if (!DecodeWithRegistry(data, bytes, &decoded, &pcm)) {
+    return 0;
+  }
+  std::vector<uint8_t> converted = ConvertToDevice(pcm);
+  if (converted.empty()) return 0;
+
+  int64_t handle = 0;
+  Sound* sound = Service.sounds.Create(number, &handle);
+  if (!sound) return 0;
+  sound->length = static_cast<uint32_t>(converted.size());
+  sound->data = std::move(converted);
+  sound->frequency = Service.device.freq;
+  sound->bits = Service.device.format & 0xFF;
+  sound->channels = Service.device.channels;
+  sound->handle = handle;
+  return handle;
+}
+
+void sound_free(int64_t sound) {
+  if (!Service.open) return;
+  Service.sounds.Free(sound);
+}
+
+int sound_play(int64_t sound_number, int flags, int volume) {
+  if (!Service.open) return 0;
+  Sound* sound = Service.sounds.Find(sound_number);
+  if (!sound || sound->length == 0) return 0;
+  const int64_t handle = sound->handle;
+  if (!(flags & kSoundNewChannel)) StopSound(handle);
+
+  int index = 0;
+  while (index < kSoundChannelCount && LeftOn(Channels[index]) != 0) ++index;
+  if (index == kSoundChannelCount) return 0;  // every channel busy: nothing is cut off
+
+  Channel& channel = Channels[index];
+  const uint64_t word = channel.play.load(std::memory_order_relaxed);
+  // The mixer may hold an older view of this channel; it notices the fields changing.
+  std::atomic_thread_fence(std::memory_order_release);
+  channel.sound.store(handle, std::memory_order_relaxed);
+  channel.data.store(sound->data.data(), std::memory_order_relaxed);
+  channel.length.store(sound->length, std::memory_order_relaxed);
+  channel.volume.store(sound->volume, std::memory_order_relaxed);
+  channel.flags.store(flags, std::memory_order_relaxed);
+  channel.state.store(kStatePlaying, std::memory_order_relaxed);
+  channel.play.store(PlayWord(StartsOf(word) + 1, sound->length), std::memory_order_release);
+
+  const int number = index + kSoundFirstChannel;
+  if (volume != -1) sound_volume(handle, volume, (flags & kSoundNewChannel) ? number : -1);
+  return (flags & kSoundNewChannel) ? number : 1;
+}
+
+void sound_stop(int64_t sound, int channel) {
+  if (!Service.open) return;
+  if (sound == kAllObjects) {
+    ForNamedChannels(0, -1, StopChannel);
+    return;
+  }
+  const int64_t handle = Service.sounds.HandleOf(sound);
+  if (handle == 0) return;
+  // Channel 0 stops every channel of the sound, not only the first.
+  ForNamedChannels(handle, channel == 0 ? -1 : channel, StopChannel);
+}
+
+namespace {
+
+void SetStateOfNamed(int64_t sound, int channel, int state) {
+  if (!Service.open) return;
+  const int64_t handle = sound == kAllObjects ? 0 : Service.sounds.HandleOf(sound);
+  if (sound != kAllObjects && handle == 0) return;
+  ForNamedChannels(handle, channel, [state](Channel& c) {
+    if (LeftOn(c) != 0) c.state.store(state, std::memory_order_release);
+  });
+}
+
+}  // namespace
+
+void sound_pause(int64_t sound, int channel) { SetStateOfNamed(sound, channel, kStatePaused); }
+
+void sound_resume(int64_t sound, int channel) { SetStateOfNamed(sound, channel, kStatePlaying); }
+
+int sound_status(int64_t sound, int channel) {
+  if (!Service.open) return kSoundStopped;
+  const int64_t handle = Service.sounds.HandleOf(sound);
+  if (handle == 0) return kSoundMissing;
+  int status = kSoundStopped;
+  ForNamedChannels(handle, channel, [&status](Channel& c) {
+    if (LeftOn(c) == 0) return;
+    const int state = c.state.load(std::memory_order_relaxed) == kStatePaused ? kSoundPaused : kSoundPlaying;
+    if (status != kSoundPlaying) status = state;
+  });
+  return status;
+}
+
+void sound_volume(int64_t sound, int volume, int channel) {
+  if (!Service.open) return;
+  volume = std::clamp(volume, 0, kMaxVolume);
+  auto set_channel = [volume](Channel& c) { c.volume.store(volume, std::memory_order_release); };
+  auto apply = [&](int64_t handle, Sound& s) {
+    if (channel == 0) s.volume = volume;
+    ForNamedChannels(handle, channel, set_channel);
+  };
+  if (sound == kAllObjects) {
+    Service.sounds.ForEach(apply);
+    return;
+  }
+  const int64_t handle = Service.sounds.HandleOf(sound);
+  if (Sound* s = Service.sounds.Find(handle)) apply(handle, *s);
+}
+
+int sound_device_frequency() { return Service.open ? Service.device.freq : 0; }
+int sound_device_format() { return Service.open ? Service.device.format : 0; }
+int sound_device_channels() { return Service.open ? Service.device.channels : 0; }
+
+int64_t sound_length(int64_t sound) {
+  const Sound* s = Service.sounds.Find(sound);
+  return s ? s->length : 0;
+}
