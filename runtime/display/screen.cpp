@@ -355,7 +355,7 @@ void ConnectWindowedSignals(GtkWindow* host) {
 // ---- Public functions ----
 
 int screen_open(int width, int height, int depth, const Text&, int flip_mode) {
-  if (TheScreen.x_display) return 0;  // the caller closes the open screen first
+  screen_close();
   TheScreen.windowed = false;
   Display* display = XOpenDisplay(nullptr);
   if (!display) return 0;

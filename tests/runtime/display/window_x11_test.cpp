@@ -129,6 +129,18 @@ TEST_F(WindowTest, DecorationsAndActionsFollowTheFlags) {
   }
 }
 
+TEST_F(WindowTest, MinimiseAndRestoreAreReported) {
+  X11WindowManager manager;
+  ASSERT_TRUE(manager.running());
+  OpenGameWindow(kGameWindowed);
+  std::vector<int> codes;
+  window_set_state(0, kWindowStateMinimized);
+  EXPECT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventMinimized) > 0; }, 3000, &codes));
+  codes.clear();
+  window_set_state(0, 0);
+  EXPECT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventRestored) > 0; }, 3000, &codes));
+}
+
 TEST_F(WindowTest, FocusOutForgetsHeldKeysAndDeactivatesTheScreen) {
   ScreenHooks.focus_lost_hook = [] { ++FocusLostCalls; };
   OpenGameWindow(kGameWindowed);
