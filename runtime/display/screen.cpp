@@ -30,6 +30,9 @@ namespace {
 // pacing keeps millisecond grain without spinning through the whole frame.
 constexpr int64_t kSpinMicroseconds = 2000;
 
+// How long opening full screen waits for its window to become viewable.
+constexpr int64_t kMapWaitMicroseconds = 1000000;
+
 constexpr long kFullScreenEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMask |
                                       ButtonReleaseMask | PointerMotionMask | ButtonMotionMask |
                                       ExposureMask | StructureNotifyMask;
@@ -109,6 +112,19 @@ Cursor MakeHiddenCursor(Display* display, Window window) {
   XFreeGC(display, gc);
   XFreePixmap(display, pixmap);
   return cursor;
+}
+
+// A window of its own over the display is no use if the keys go to the window that had the
+// focus before: once it is viewable, the full-screen window takes the focus.
+void TakeKeyboardFocus(Display* display, Window window) {
+  const int64_t deadline = NowMicroseconds() + kMapWaitMicroseconds;
+  XWindowAttributes attributes{};
+  while (XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsViewable &&
+         NowMicroseconds() < deadline) {
+    timespec pause{0, 1000000};
+    nanosleep(&pause, nullptr);
+  }
+  if (attributes.map_state == IsViewable) XSetInputFocus(display, window, RevertToParent, CurrentTime);
 }
 
 bool HasGlxExtension(std::string_view name) {
@@ -384,6 +400,7 @@ int screen_open(int width, int height, int depth, const Text&, int flip_mode) {
   XFree(visual);
   XWarpPointer(display, None, TheScreen.x_window, 0, 0, 0, 0, width / 2, height / 2);
   XMapRaised(display, TheScreen.x_window);
+  TakeKeyboardFocus(display, TheScreen.x_window);
   if (!SetUpGl(width, height, depth, flip_mode)) {
     screen_close();
     return 0;
