@@ -302,8 +302,9 @@ void OnAreaSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer) {
 }
 
 void CloseWindowedParts() {
-  if (TheScreen.area) gtk_widget_destroy(TheScreen.area);
-  TheScreen.area = nullptr;
+  GtkWidget* area = TheScreen.area;
+  TheScreen.area = nullptr;  // first, so that its destroy handler leaves the screen alone
+  if (area) gtk_widget_destroy(area);
   if (!TheScreen.host) return;
   for (gulong* handler : {&TheScreen.host_size_handler, &TheScreen.key_press_handler, &TheScreen.key_release_handler,
                           &TheScreen.focus_in_handler, &TheScreen.focus_out_handler}) {
@@ -354,12 +355,21 @@ GdkWindow* MakeArea(GtkWindow* host, GdkVisual* visual, int x, int y, int width,
   return window;
 }
 
+// The host window was closed while the screen was still open in it: the screen goes with it,
+// before its drawable does, instead of drawing into a window that no longer exists.
+void OnAreaDestroyed(GtkWidget* area, gpointer) {
+  if (area != TheScreen.area) return;
+  TheScreen.area = nullptr;
+  screen_close();
+}
+
 void ConnectWindowedSignals(GtkWindow* host) {
   TheScreen.host_size_handler = g_signal_connect(host, "size-allocate", G_CALLBACK(OnHostSizeAllocate), nullptr);
   TheScreen.key_press_handler = g_signal_connect(host, "key-press-event", G_CALLBACK(OnKey), nullptr);
   TheScreen.key_release_handler = g_signal_connect(host, "key-release-event", G_CALLBACK(OnKey), nullptr);
   TheScreen.focus_in_handler = g_signal_connect(host, "focus-in-event", G_CALLBACK(OnFocusIn), nullptr);
   TheScreen.focus_out_handler = g_signal_connect(host, "focus-out-event", G_CALLBACK(OnFocusOut), nullptr);
+  g_signal_connect(TheScreen.area, "destroy", G_CALLBACK(OnAreaDestroyed), nullptr);
   g_signal_connect(TheScreen.area, "size-allocate", G_CALLBACK(OnAreaSizeAllocate), nullptr);
   g_signal_connect(TheScreen.area, "motion-notify-event", G_CALLBACK(OnMotion), nullptr);
   g_signal_connect(TheScreen.area, "button-press-event", G_CALLBACK(OnButton), nullptr);
