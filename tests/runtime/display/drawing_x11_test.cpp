@@ -182,6 +182,17 @@ TEST_F(DrawingTest, WriteBackRestoresColoursAndClearsTransparentPixels) {
   EXPECT_NEAR(back[2], 50, 1);
 }
 
+TEST_F(DrawingTest, ImageResizedWhileDrawingGetsOnlyWhatFits) {
+  ASSERT_NE(image_create(1, 40, 30, 32, 0), 0);
+  cairo_t* cairo = StartVector(1);
+  vector_source_color(rgba(255, 255, 255, 255));
+  cairo_paint(cairo);
+  ASSERT_NE(image_resize(1, 10, 50, kImageResizeNearest), nullptr);
+  vector_drawing_stop();
+  EXPECT_EQ(At(1, 9, 29), (Pixel{255, 255, 255, 255}));
+  EXPECT_EQ(At(1, 9, 49), (Pixel{0, 0, 0, 255}));
+}
+
 TEST_F(DrawingTest, PictureDrawMovesThePointToItsCorner) {
   ASSERT_NE(image_create(1, 40, 40, 24, 0), 0);
   ASSERT_NE(image_create(2, 4, 4, 24, 0xFF), 0);  // red
