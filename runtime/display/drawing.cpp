@@ -248,6 +248,9 @@ DrawingTarget* image_output(int64_t image_number) {
   target->height = gdk_pixbuf_get_height(image->pixbuf);
   target->bytes_per_pixel = gdk_pixbuf_get_has_alpha(image->pixbuf) ? 4 : 3;
   target->depth = image->depth;
+  // The pixels stay alive until drawing stops, even if the image is freed or resized before.
+  GdkPixbuf* pixbuf = GDK_PIXBUF(g_object_ref(image->pixbuf));
+  target->finish = [pixbuf](DrawingTarget&, bool) { g_object_unref(pixbuf); };
   return target;
 }
 

@@ -94,6 +94,11 @@ TEST_F(DrawingTest, BoxesAreClippedMirroredAndLeaveAlphaAlone) {
   }
   EXPECT_EQ(drawing_start(nullptr), 0u);
   EXPECT_EQ(image_output(99), nullptr);
+  // Drawing on after the image went writes into pixels nobody sees, not into freed memory.
+  ASSERT_NE(drawing_start(image_output(1)), 0u);
+  image_free(1);
+  draw_box(0, 0, 8, 8, rgb(1, 2, 3));
+  drawing_stop();
 }
 
 TEST_F(DrawingTest, PictureBlitSkipsWhatLiesOutsideTheTarget) {
