@@ -128,7 +128,9 @@ void CopyBackFromSurface(cairo_surface_t* surface, GdkPixbuf* picture) {
   const bool surface_alpha = cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
   const bool alpha = gdk_pixbuf_get_has_alpha(picture);
   const int channels = gdk_pixbuf_get_n_channels(picture);
-  const int width = gdk_pixbuf_get_width(picture), height = gdk_pixbuf_get_height(picture);
+  // The image may have been resized or replaced while drawing: only the common part goes back.
+  const int width = std::min(gdk_pixbuf_get_width(picture), cairo_image_surface_get_width(surface));
+  const int height = std::min(gdk_pixbuf_get_height(picture), cairo_image_surface_get_height(surface));
   const int to_stride = gdk_pixbuf_get_rowstride(picture);
   uint8_t* to_pixels = gdk_pixbuf_get_pixels(picture);
   const uint8_t* from_pixels = cairo_image_surface_get_data(surface);
@@ -246,6 +248,9 @@ DrawingTarget* image_output(int64_t image_number) {
   target->height = gdk_pixbuf_get_height(image->pixbuf);
   target->bytes_per_pixel = gdk_pixbuf_get_has_alpha(image->pixbuf) ? 4 : 3;
   target->depth = image->depth;
+  // The pixels stay alive until drawing stops, even if the image is freed or resized before.
+  GdkPixbuf* pixbuf = GDK_PIXBUF(g_object_ref(image->pixbuf));
+  target->finish = [pixbuf](DrawingTarget&, bool) { g_object_unref(pixbuf); };
   return target;
 }
 

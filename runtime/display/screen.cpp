@@ -30,6 +30,9 @@ namespace {
 // pacing keeps millisecond grain without spinning through the whole frame.
 constexpr int64_t kSpinMicroseconds = 2000;
 
+// How long opening full screen waits for its window to become viewable.
+constexpr int64_t kMapWaitMicroseconds = 1000000;
+
 constexpr long kFullScreenEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMask |
                                       ButtonReleaseMask | PointerMotionMask | ButtonMotionMask |
                                       ExposureMask | StructureNotifyMask;
@@ -109,6 +112,19 @@ Cursor MakeHiddenCursor(Display* display, Window window) {
   XFreeGC(display, gc);
   XFreePixmap(display, pixmap);
   return cursor;
+}
+
+// A window of its own over the display is no use if the keys go to the window that had the
+// focus before: once it is viewable, the full-screen window takes the focus.
+void TakeKeyboardFocus(Display* display, Window window) {
+  const int64_t deadline = NowMicroseconds() + kMapWaitMicroseconds;
+  XWindowAttributes attributes{};
+  while (XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsViewable &&
+         NowMicroseconds() < deadline) {
+    timespec pause{0, 1000000};
+    nanosleep(&pause, nullptr);
+  }
+  if (attributes.map_state == IsViewable) XSetInputFocus(display, window, RevertToParent, CurrentTime);
 }
 
 bool HasGlxExtension(std::string_view name) {
@@ -286,8 +302,9 @@ void OnAreaSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer) {
 }
 
 void CloseWindowedParts() {
-  if (TheScreen.area) gtk_widget_destroy(TheScreen.area);
-  TheScreen.area = nullptr;
+  GtkWidget* area = TheScreen.area;
+  TheScreen.area = nullptr;  // first, so that its destroy handler leaves the screen alone
+  if (area) gtk_widget_destroy(area);
   if (!TheScreen.host) return;
   for (gulong* handler : {&TheScreen.host_size_handler, &TheScreen.key_press_handler, &TheScreen.key_release_handler,
                           &TheScreen.focus_in_handler, &TheScreen.focus_out_handler}) {
@@ -312,12 +329,59 @@ void PlaceArea(GtkWidget* container, GtkWidget* area, int x, int y) {
   }
 }
 
+// The drawing area inside the host's content, with a native X window of the GL visual (binding
+// a context to a window of another visual fails). Returns its window, or null.
+GdkWindow* MakeArea(GtkWindow* host, GdkVisual* visual, int x, int y, int width, int height) {
+  TheScreen.area = gtk_drawing_area_new();
+  gtk_widget_set_visual(TheScreen.area, visual);
+  gtk_widget_set_app_paintable(TheScreen.area, TRUE);
+  // GL double buffering does the work; GTK must not paint the area through a buffer of its own.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_widget_set_double_buffered(TheScreen.area, FALSE);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  PlaceArea(ContentContainer(host), TheScreen.area, x, y);
+  gtk_widget_set_size_request(TheScreen.area, width, height);
+  gtk_widget_add_events(TheScreen.area, GDK_POINTER_MOTION_MASK | GDK_POINTER_MOTION_HINT_MASK | GDK_BUTTON_PRESS_MASK |
+                                            GDK_BUTTON_RELEASE_MASK | GDK_SCROLL_MASK);
+  gtk_widget_show(TheScreen.area);
+  gtk_widget_realize(TheScreen.area);
+  GdkWindow* window = gtk_widget_get_window(TheScreen.area);
+  if (!window || !gdk_window_ensure_native(window)) return nullptr;
+  // The host may still be hidden and the area unallocated: give its X window the screen's size
+  // now, since the GL drawable takes the size it has when the context is bound.
+  gdk_window_move_resize(window, x, y, width, height);
+  gdk_display_sync(gdk_window_get_display(window));
+  glXWaitX();
+  return window;
+}
+
+// The host window was closed while the screen was still open in it: the screen goes with it,
+// before its drawable does, instead of drawing into a window that no longer exists.
+void OnAreaDestroyed(GtkWidget* area, gpointer) {
+  if (area != TheScreen.area) return;
+  TheScreen.area = nullptr;
+  screen_close();
+}
+
+void ConnectWindowedSignals(GtkWindow* host) {
+  TheScreen.host_size_handler = g_signal_connect(host, "size-allocate", G_CALLBACK(OnHostSizeAllocate), nullptr);
+  TheScreen.key_press_handler = g_signal_connect(host, "key-press-event", G_CALLBACK(OnKey), nullptr);
+  TheScreen.key_release_handler = g_signal_connect(host, "key-release-event", G_CALLBACK(OnKey), nullptr);
+  TheScreen.focus_in_handler = g_signal_connect(host, "focus-in-event", G_CALLBACK(OnFocusIn), nullptr);
+  TheScreen.focus_out_handler = g_signal_connect(host, "focus-out-event", G_CALLBACK(OnFocusOut), nullptr);
+  g_signal_connect(TheScreen.area, "destroy", G_CALLBACK(OnAreaDestroyed), nullptr);
+  g_signal_connect(TheScreen.area, "size-allocate", G_CALLBACK(OnAreaSizeAllocate), nullptr);
+  g_signal_connect(TheScreen.area, "motion-notify-event", G_CALLBACK(OnMotion), nullptr);
+  g_signal_connect(TheScreen.area, "button-press-event", G_CALLBACK(OnButton), nullptr);
+  g_signal_connect(TheScreen.area, "button-release-event", G_CALLBACK(OnButton), nullptr);
+}
+
 }  // namespace
 
 // ---- Public functions ----
 
 int screen_open(int width, int height, int depth, const Text&, int flip_mode) {
-  if (TheScreen.x_display) return 0;  // the caller closes the open screen first
+  screen_close();
   TheScreen.windowed = false;
   Display* display = XOpenDisplay(nullptr);
   if (!display) return 0;
@@ -346,6 +410,7 @@ int screen_open(int width, int height, int depth, const Text&, int flip_mode) {
   XFree(visual);
   XWarpPointer(display, None, TheScreen.x_window, 0, 0, 0, 0, width / 2, height / 2);
   XMapRaised(display, TheScreen.x_window);
+  TakeKeyboardFocus(display, TheScreen.x_window);
   if (!SetUpGl(width, height, depth, flip_mode)) {
     screen_close();
     return 0;
@@ -360,6 +425,8 @@ int screen_open_windowed(GtkWindow* host, int x, int y, int width, int height, i
                          int right_offset, int bottom_offset, int flip_mode) {
   screen_close();
   if (!host || !GTK_IS_WINDOW(host)) return 0;
+  GdkDisplay* gdk_display = gtk_widget_get_display(GTK_WIDGET(host));
+  if (!GDK_IS_X11_DISPLAY(gdk_display)) return 0;
   TheScreen.windowed = true;
   TheScreen.host = host;
   // Forget the host if someone destroys it before the screen closes.
@@ -370,44 +437,17 @@ int screen_open_windowed(GtkWindow* host, int x, int y, int width, int height, i
   TheScreen.right_offset = right_offset;
   TheScreen.bottom_offset = bottom_offset;
 
-  // The area's X window must be made with the visual of the GL context, or binding fails.
-  GdkDisplay* gdk_display = gtk_widget_get_display(GTK_WIDGET(host));
-  if (!GDK_IS_X11_DISPLAY(gdk_display)) return 0;
   Display* display = gdk_x11_display_get_xdisplay(gdk_display);
   GdkScreen* gdk_screen = gtk_widget_get_screen(GTK_WIDGET(host));
   const int x_screen = gdk_x11_screen_get_screen_number(gdk_screen);
   XVisualInfo* visual = ChooseVisual(display, x_screen);
   GdkVisual* gdk_visual = visual ? gdk_x11_screen_lookup_visual(gdk_screen, visual->visualid) : nullptr;
-  if (!gdk_visual) {
+  GdkWindow* area_window = gdk_visual ? MakeArea(host, gdk_visual, x, y, width, height) : nullptr;
+  if (!area_window) {
     if (visual) XFree(visual);
-    CloseWindowedParts();
+    screen_close();
     return 0;
   }
-
-  TheScreen.area = gtk_drawing_area_new();
-  gtk_widget_set_visual(TheScreen.area, gdk_visual);
-  gtk_widget_set_app_paintable(TheScreen.area, TRUE);
-  // GL double buffering does the work; GTK must not paint the area through a buffer of its own.
-  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-  gtk_widget_set_double_buffered(TheScreen.area, FALSE);
-  G_GNUC_END_IGNORE_DEPRECATIONS
-  PlaceArea(ContentContainer(host), TheScreen.area, x, y);
-  gtk_widget_set_size_request(TheScreen.area, width, height);
-  gtk_widget_add_events(TheScreen.area, GDK_POINTER_MOTION_MASK | GDK_POINTER_MOTION_HINT_MASK | GDK_BUTTON_PRESS_MASK |
-                                         GDK_BUTTON_RELEASE_MASK | GDK_SCROLL_MASK);
-  gtk_widget_show(TheScreen.area);
-  gtk_widget_realize(TheScreen.area);
-  GdkWindow* area_window = gtk_widget_get_window(TheScreen.area);
-  if (!area_window || !gdk_window_ensure_native(area_window)) {
-    XFree(visual);
-    CloseWindowedParts();
-    return 0;
-  }
-  // The host may still be hidden and the area unallocated: give its X window the screen's size
-  // now, since the GL drawable takes the size it has when the context is bound.
-  gdk_window_move_resize(area_window, x, y, width, height);
-  gdk_display_sync(gdk_display);
-  glXWaitX();
   TheScreen.x_display = display;
   TheScreen.x_screen = x_screen;
   TheScreen.x_window = gdk_x11_window_get_xid(area_window);
@@ -417,19 +457,10 @@ int screen_open_windowed(GtkWindow* host, int x, int y, int width, int height, i
     screen_close();
     return 0;
   }
-
   int window_width = 0, window_height = 0;
   gtk_window_get_size(host, &window_width, &window_height);
   if (TheScreen.auto_stretch) StretchArea(window_width, window_height);
-  TheScreen.host_size_handler = g_signal_connect(host, "size-allocate", G_CALLBACK(OnHostSizeAllocate), nullptr);
-  g_signal_connect(TheScreen.area, "size-allocate", G_CALLBACK(OnAreaSizeAllocate), nullptr);
-  TheScreen.key_press_handler = g_signal_connect(host, "key-press-event", G_CALLBACK(OnKey), nullptr);
-  TheScreen.key_release_handler = g_signal_connect(host, "key-release-event", G_CALLBACK(OnKey), nullptr);
-  TheScreen.focus_in_handler = g_signal_connect(host, "focus-in-event", G_CALLBACK(OnFocusIn), nullptr);
-  TheScreen.focus_out_handler = g_signal_connect(host, "focus-out-event", G_CALLBACK(OnFocusOut), nullptr);
-  g_signal_connect(TheScreen.area, "motion-notify-event", G_CALLBACK(OnMotion), nullptr);
-  g_signal_connect(TheScreen.area, "button-press-event", G_CALLBACK(OnButton), nullptr);
-  g_signal_connect(TheScreen.area, "button-release-event", G_CALLBACK(OnButton), nullptr);
+  ConnectWindowedSignals(host);
   // Made for the area but not applied: the pointer stays visible in a window.
   TheScreen.hidden_cursor = MakeHiddenCursor(display, TheScreen.x_window);
   return 1;

@@ -10,7 +10,8 @@ typedef struct _GtkWindow GtkWindow;
 
 // Full screen at exactly width x height: 1 on success, 0 when the display has no mode of that
 // size (the desktop is then left as it was) or no OpenGL context can be made. The title is not
-// shown. flip_mode 0 turns vertical sync off, 1 or 2 on; depth is stored only.
+// shown. flip_mode 0 turns vertical sync off, 1 or 2 on; depth is stored only. Closes any open
+// screen first.
 int screen_open(int width, int height, int depth, const Text& title, int flip_mode);
 
 // A screen of width x height placed at (x, y) inside the content area of `host` (a window made

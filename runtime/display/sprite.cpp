@@ -137,6 +137,10 @@ bool Upload(SpriteObject& sprite, const uint8_t* pixels, GLint internal_format) 
 SpriteObject* NewSprite(int64_t number, int width, int height, int depth, int flags, int64_t* handle) {
   if (number != kNewObject) Sprites.sprites.Free(number);
   if (!screen_is_open() || width <= 0 || height <= 0) return nullptr;
+  // A size the driver cannot hold fails before its pixels are allocated.
+  GLint largest = 0;
+  glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &largest);
+  if (width > largest || height > largest) return nullptr;
   SpriteObject* sprite = Sprites.sprites.Create(number, handle);
   if (!sprite) return nullptr;
   sprite->depth = depth;
@@ -148,10 +152,11 @@ SpriteObject* NewSprite(int64_t number, int width, int height, int depth, int fl
   return sprite;
 }
 
-// Uploads the new sprite's pixels and returns its handle, or frees it and returns 0.
+// Uploads the new sprite's pixels and returns its handle, or frees it and returns 0 (also when
+// its pixels could not be had).
 int64_t Finish(int64_t handle, SpriteObject* sprite, const Pixels& pixels, GLint internal_format) {
   if (sprite->flags & kSpriteMask) BuildMask(*sprite, pixels);
-  if (Upload(*sprite, pixels.data(), internal_format)) return handle;
+  if (!pixels.empty() && Upload(*sprite, pixels.data(), internal_format)) return handle;
   Sprites.sprites.Free(handle);
   return 0;
 }
@@ -235,10 +240,7 @@ int64_t sprite_load_from_memory(int64_t number, std::span<const uint8_t> data, i
   SpriteObject* sprite = NewSprite(number, picture.width, picture.height, picture.depth, flags, &handle);
   if (!sprite) return 0;
   Pixels pixels = TextureBuffer(picture.width, picture.height);
-  if (pixels.empty()) {
-    Sprites.sprites.Free(handle);
-    return 0;
-  }
+  if (pixels.empty()) return Finish(handle, sprite, pixels, GL_RGBA);
   const size_t count = static_cast<size_t>(picture.width) * picture.height;
   if (picture.depth == 32 && (flags & kSpriteKeepAlpha)) {
     pixels.assign(picture.pixels.begin(), picture.pixels.begin() + count * 4);
@@ -258,10 +260,6 @@ int64_t sprite_create(int64_t number, int width, int height, int flags) {
   SpriteObject* sprite = NewSprite(number, width, height, 32, flags, &handle);
   if (!sprite) return 0;
   Pixels pixels = TextureBuffer(width, height);
-  if (pixels.empty()) {
-    Sprites.sprites.Free(handle);
-    return 0;
-  }
   if (!(flags & kSpriteKeepAlpha)) ColourKey(pixels.data(), pixels.size() / 4, sprite->key_colour);
   return Finish(handle, sprite, pixels, 4);
 }
@@ -287,13 +285,9 @@ int64_t sprite_grab(int64_t number, int x, int y, int width, int height, int fla
   SpriteObject* sprite = NewSprite(number, width, height, 0, flags, &handle);
   if (!sprite) return 0;
   Pixels pixels = TextureBuffer(width, height);
-  if (pixels.empty()) {
-    Sprites.sprites.Free(handle);
-    return 0;
-  }
   // Read rows come bottom-up, as the texture wants them.
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glReadPixels(x, screen_height() - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  if (!pixels.empty()) glReadPixels(x, screen_height() - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
   ColourKey(pixels.data(), pixels.size() / 4, Sprites.default_key);
   return Finish(handle, sprite, pixels, 4);
 }

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -30,17 +31,40 @@ Display* SharedDisplay() {
   return display;
 }
 
-bool WindowManagerRuns(Display* display) {
-  const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+// The window a property of `window` names, or 0 (also when `window` no longer exists).
+Window WindowProperty(Display* display, Window window, const char* name) {
+  XSync(display, False);
+  auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
   unsigned char* data = nullptr;
-  const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                                        &format, &count, &after, &data);
-  const bool runs = status == Success && count == 1;
+  Window value = 0;
+  if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1, False, XA_WINDOW, &type, &format,
+                         &count, &after, &data) == Success && data && count == 1) {
+    value = *reinterpret_cast<Window*>(data);
+  }
   if (data) XFree(data);
-  return runs;
+  XSync(display, False);
+  XSetErrorHandler(previous);
+  return value;
+}
+
+// A manager runs when the root names a check window that names itself: a manager that went away
+// may leave the root's property behind.
+bool WindowManagerRuns(Display* display) {
+  const Window check = WindowProperty(display, DefaultRootWindow(display), "_NET_SUPPORTING_WM_CHECK");
+  return check != 0 && WindowProperty(display, check, "_NET_SUPPORTING_WM_CHECK") == check;
+}
+
+// The manager lists its clients once it has taken over the screen.
+bool WindowManagerReady(Display* display) {
+  const Atom list = XInternAtom(display, "_NET_CLIENT_LIST", False);
+  int count = 0;
+  Atom* atoms = XListProperties(display, DefaultRootWindow(display), &count);
+  const bool ready = atoms && std::find(atoms, atoms + count, list) != atoms + count;
+  if (atoms) XFree(atoms);
+  return ready;
 }
 
 // The first output that shows a picture, with its CRTC's current mode.
@@ -78,10 +102,10 @@ X11WindowManager::X11WindowManager() {
   const auto deadline = Clock::now() + std::chrono::seconds(10);
   while (pid_ > 0 && Clock::now() < deadline && !running_) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    running_ = WindowManagerRuns(display);
+    running_ = WindowManagerRuns(display) && WindowManagerReady(display);
   }
-  // The manager announces itself before it has finished taking over the screen.
-  if (running_) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // Let it settle into its event loop.
+  if (running_) std::this_thread::sleep_for(std::chrono::milliseconds(200));
 }
 
 X11WindowManager::~X11WindowManager() {

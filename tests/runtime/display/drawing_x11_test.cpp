@@ -94,6 +94,11 @@ TEST_F(DrawingTest, BoxesAreClippedMirroredAndLeaveAlphaAlone) {
   }
   EXPECT_EQ(drawing_start(nullptr), 0u);
   EXPECT_EQ(image_output(99), nullptr);
+  // Drawing on after the image went writes into pixels nobody sees, not into freed memory.
+  ASSERT_NE(drawing_start(image_output(1)), 0u);
+  image_free(1);
+  draw_box(0, 0, 8, 8, rgb(1, 2, 3));
+  drawing_stop();
 }
 
 TEST_F(DrawingTest, PictureBlitSkipsWhatLiesOutsideTheTarget) {
@@ -180,6 +185,17 @@ TEST_F(DrawingTest, WriteBackRestoresColoursAndClearsTransparentPixels) {
   EXPECT_NEAR(back[0], 200, 1);
   EXPECT_NEAR(back[1], 100, 1);
   EXPECT_NEAR(back[2], 50, 1);
+}
+
+TEST_F(DrawingTest, ImageResizedWhileDrawingGetsOnlyWhatFits) {
+  ASSERT_NE(image_create(1, 40, 30, 32, 0), 0);
+  cairo_t* cairo = StartVector(1);
+  vector_source_color(rgba(255, 255, 255, 255));
+  cairo_paint(cairo);
+  ASSERT_NE(image_resize(1, 10, 50, kImageResizeNearest), nullptr);
+  vector_drawing_stop();
+  EXPECT_EQ(At(1, 9, 29), (Pixel{255, 255, 255, 255}));
+  EXPECT_EQ(At(1, 9, 49), (Pixel{0, 0, 0, 255}));
 }
 
 TEST_F(DrawingTest, PictureDrawMovesThePointToItsCorner) {

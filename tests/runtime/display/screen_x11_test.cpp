@@ -108,6 +108,19 @@ TEST_F(ScreenFullTest, KeyAndButtonEventsReachTheHooksAtFlip) {
   EXPECT_EQ(ButtonsSeen[1].type, 0);
 }
 
+TEST_F(ScreenFullTest, FullScreenTakesTheKeyboardFromTheWindowThatHadIt) {
+  ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
+  X11FocusThief thief;
+  ASSERT_EQ(screen_open(desktop_.width, desktop_.height, 32, u"Cratevale", 0), 1);
+  auto* display = static_cast<Display*>(x11_display());
+  XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_c), True, 0);
+  XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_c), False, 0);
+  XSync(display, False);
+  for (int i = 0; i < 50 && KeysSeen.size() < 2; ++i) screen_flip();
+  ASSERT_EQ(KeysSeen.size(), 2u);
+  EXPECT_EQ(KeysSeen[0].value, static_cast<unsigned long>(XK_c));
+}
+
 TEST_F(ScreenFullTest, EventsWithoutHooksAreDropped) {
   ASSERT_EQ(screen_open(desktop_.width, desktop_.height, 32, u"Cratevale", 0), 1);
   auto* display = static_cast<Display*>(x11_display());

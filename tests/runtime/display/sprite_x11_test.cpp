@@ -241,6 +241,8 @@ TEST_F(SpriteTest, BadDataAndBadSizesMakeNoSprite) {
   EXPECT_EQ(sprite_width(1), 0);  // the number is empty afterwards
   EXPECT_EQ(sprite_create(2, 0, 5), 0);
   EXPECT_EQ(sprite_create(3, -4, 5), 0);
+  EXPECT_EQ(sprite_create(3, 1 << 20, 2), 0);
+  EXPECT_EQ(sprite_grab(3, 0, 0, 0, 0), 0);
   EXPECT_EQ(sprite_copy(7, 4), 0);
   sprite_display(1, 0, 0);  // drawing nothing is harmless
   EXPECT_EQ(x11_screen_pixel(0, 0), kGreen);

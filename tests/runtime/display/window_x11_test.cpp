@@ -98,6 +98,18 @@ TEST_F(WindowTest, WindowedScreenDrawsAtItsSize) {
   EXPECT_EQ(x11_screen_pixel(5, 5), x11_rgb(1, 2, 3));
 }
 
+TEST_F(WindowTest, ClosingTheHostWindowClosesTheScreenInIt) {
+  OpenGameWindow(kGameWindowed);
+  window_close(0);
+  EXPECT_EQ(screen_is_open(), 0);
+  EXPECT_EQ(screen_flip(), 1);
+  screen_close();
+  // The next screen opens as usual.
+  OpenGameWindow(kGameBorderless);
+  x11_clear_screen(9, 9, 9);
+  EXPECT_EQ(x11_screen_pixel(1, 1), x11_rgb(9, 9, 9));
+}
+
 TEST_F(WindowTest, DecorationsAndActionsFollowTheFlags) {
   X11WindowManager manager;
   ASSERT_TRUE(manager.running());
@@ -127,6 +139,18 @@ TEST_F(WindowTest, DecorationsAndActionsFollowTheFlags) {
     window_close(0);
     Drain(50);
   }
+}
+
+TEST_F(WindowTest, MinimiseAndRestoreAreReported) {
+  X11WindowManager manager;
+  ASSERT_TRUE(manager.running());
+  OpenGameWindow(kGameWindowed);
+  std::vector<int> codes;
+  window_set_state(0, kWindowStateMinimized);
+  EXPECT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventMinimized) > 0; }, 3000, &codes));
+  codes.clear();
+  window_set_state(0, 0);
+  EXPECT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventRestored) > 0; }, 3000, &codes));
 }
 
 TEST_F(WindowTest, FocusOutForgetsHeldKeysAndDeactivatesTheScreen) {
