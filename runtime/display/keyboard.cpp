@@ -88,7 +88,9 @@ int keyboard_init() {
 }
 
 int keyboard_examine() {
-  screen_pump_events();  // full screen only: a window gets its key signals from GTK
+  // Full screen only: a window gets its key signals and its focus from GTK.
+  screen_pump_events();
+  screen_take_focus();
   return 1;
 }
 

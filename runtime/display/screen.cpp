@@ -533,6 +533,16 @@ int screen_set_frame_rate(int fps) {
 
 void screen_shutdown() { screen_close(); }
 
+void screen_take_focus() {
+  if (!TheScreen.x_display || TheScreen.windowed || !TheScreen.x_window) return;
+  XWindowAttributes attributes{};
+  // Focusing a window that is not viewable is a protocol error that would end the program.
+  if (XGetWindowAttributes(TheScreen.x_display, TheScreen.x_window, &attributes) &&
+      attributes.map_state == IsViewable) {
+    XSetInputFocus(TheScreen.x_display, TheScreen.x_window, RevertToNone, CurrentTime);
+  }
+}
+
 void screen_pump_events() {
   if (!TheScreen.x_display || TheScreen.windowed) return;
   Display* display = TheScreen.x_display;

@@ -42,6 +42,10 @@ void screen_shutdown();
 // service calls it when it examines the keyboard; screen_flip calls it too.
 void screen_pump_events();
 
+// Full screen: gives the keyboard focus to the screen's window (once it is viewable), so keys
+// keep coming even after another client took the focus. Windowed: does nothing.
+void screen_take_focus();
+
 // What the sprite layer needs to know about the open screen (0 when none is open).
 int screen_is_open();
 int screen_width();

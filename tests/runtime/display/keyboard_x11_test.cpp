@@ -42,8 +42,7 @@ class KeyboardX11Test : public testing::TestWithParam<bool> {
     ASSERT_EQ(keyboard_init(), 1);
     for (int code = 0; code < kKeyCodeCount; ++code) key_released(code);
     if (windowed()) {
-      // A window takes the focus through the window manager. The full-screen window runs without
-      // one, as it has no way yet to take the focus back from it.
+      // A window takes the focus through the window manager.
       window_manager_.emplace();
       ASSERT_TRUE(window_manager_->running());
       ASSERT_EQ(toolkit_init(), 1);
@@ -53,9 +52,9 @@ class KeyboardX11Test : public testing::TestWithParam<bool> {
       window_activate(0);
       ASSERT_TRUE(x11_pump_until([] { return screen_is_active() == 1; }, 5000));
     } else {
-      // A window of an earlier test may have left the focus nowhere; the full-screen window
-      // does not take it back yet, so the test hands it to the window under the pointer.
-      XSetInputFocus(TestDisplay(), PointerRoot, RevertToPointerRoot, CurrentTime);
+      // A window of an earlier test may have left the focus nowhere: the full-screen window takes
+      // it back by itself.
+      XSetInputFocus(TestDisplay(), None, RevertToNone, CurrentTime);
       XSync(TestDisplay(), False);
       const X11Size desktop = x11_current_mode();
       ASSERT_EQ(screen_open(desktop.width, desktop.height, 32, u"Cratevale", 0), 1);
@@ -132,6 +131,16 @@ TEST_P(KeyboardX11Test, PollWhileHeldThenReleaseReportsExactlyOneRelease) {
     releases += key_released(kKeyEscape);
   }
   EXPECT_EQ(releases, 1);
+}
+
+TEST_P(KeyboardX11Test, KeysStillArriveAfterAnotherClientTookTheFocus) {
+  if (windowed()) GTEST_SKIP() << "a window gets its focus from the window manager";
+  XSetInputFocus(TestDisplay(), None, RevertToNone, CurrentTime);
+  XSync(TestDisplay(), False);
+  Examine();  // the examination takes the focus back before the key is sent
+  SendKey(XK_Left, true);
+  EXPECT_TRUE(ExamineUntil([] { return key_down(kKeyLeft) == 1; }));
+  SendKey(XK_Left, false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, KeyboardX11Test, testing::Values(false, true),
