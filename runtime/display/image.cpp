@@ -102,7 +102,10 @@ bool image_rows_fit(const PixelRows& rows) {
   if (rows.depth != 24 && rows.depth != 32) return false;
   const int64_t row_bytes = int64_t{rows.width} * BytesPerPixel(rows.depth);
   if (rows.pitch < row_bytes) return false;
-  return rows.pitch * (rows.height - 1) + row_bytes <= static_cast<int64_t>(rows.bytes.size());
+  const int64_t size = static_cast<int64_t>(rows.bytes.size());
+  if (row_bytes > size) return false;
+  // Divided rather than multiplied, so that a huge pitch cannot wrap around and pass.
+  return rows.height - 1 <= (size - row_bytes) / rows.pitch;
 }
 
 int64_t image_row_pitch(int width, int depth) {
