@@ -480,6 +480,12 @@ TEST_F(ImageTest, DamagedDataIsRefusedAndLeavesTheNumberEmpty) {
   EXPECT_NE(image_load_from_memory(4, good), 0);
   EXPECT_NE(image_load_from_memory(5, good_bmp), 0);
   EXPECT_EQ(image_load(6, text_from_utf8(folder_ + "missing.png")), 0);
+  // Files that are no pictures are refused without reading them to an end they do not have.
+  for (const std::string& name : {std::string("/dev/zero"), folder_}) {
+    ASSERT_NE(image_create(6, 2, 2, 32, 0), 0);
+    EXPECT_EQ(image_load(6, text_from_utf8(name)), 0) << name;
+    EXPECT_EQ(image_handle(6), nullptr) << name;
+  }
 }
 
 }  // namespace
