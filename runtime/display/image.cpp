@@ -3,6 +3,7 @@
 #include "runtime/display/image.h"
 
 #include <glib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,6 +31,9 @@ ImageState& State() {
 
 // ---------------------------------------------------------------------------------------------
 // Helpers
+
+// The largest picture file read: room for the most pixels at 16-bit RGBA, stored uncompressed.
+constexpr int64_t kMaxFileBytes = kImageMaxPixels * 8 + (int64_t{1} << 26);
 
 int BytesPerPixel(int depth) { return depth == 32 ? 4 : 3; }
 
@@ -102,7 +106,10 @@ bool image_rows_fit(const PixelRows& rows) {
   if (rows.depth != 24 && rows.depth != 32) return false;
   const int64_t row_bytes = int64_t{rows.width} * BytesPerPixel(rows.depth);
   if (rows.pitch < row_bytes) return false;
-  return rows.pitch * (rows.height - 1) + row_bytes <= static_cast<int64_t>(rows.bytes.size());
+  const int64_t size = static_cast<int64_t>(rows.bytes.size());
+  if (row_bytes > size) return false;
+  // Divided rather than multiplied, so that a huge pitch cannot wrap around and pass.
+  return rows.height - 1 <= (size - row_bytes) / rows.pitch;
 }
 
 int64_t image_row_pitch(int width, int depth) {
@@ -164,14 +171,20 @@ int64_t image_load(int64_t number, const Text& file_name) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(name.empty() ? nullptr : std::fopen(name.c_str(), "rb"),
                                              &std::fclose);
   if (!file) return Fail(number);
-  MemoryBlock bytes;
-  uint8_t chunk[65536];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + got);
+  // Only a regular file of a size a picture within the limits can have: a device such as
+  // /dev/zero never ends, and the read would grow until memory runs out.
+  struct stat info {};
+  if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0 ||
+      info.st_size > kMaxFileBytes) {
+    return Fail(number);
   }
-  if (std::ferror(file.get())) return Fail(number);
-  return image_load_from_memory(number, bytes);
+  const auto size = static_cast<size_t>(info.st_size);
+  auto* bytes = static_cast<uint8_t*>(g_try_malloc(size));
+  if (!bytes) return Fail(number);
+  const size_t got = std::fread(bytes, 1, size, file.get());
+  const int64_t loaded = got == size ? image_load_from_memory(number, {bytes, size}) : Fail(number);
+  g_free(bytes);
+  return loaded;
 }
 
 int64_t image_copy_region(int64_t source, int64_t target, int x, int y, int width, int height) {

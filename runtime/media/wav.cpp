@@ -37,12 +37,15 @@ int wav_parse(const uint8_t* data, size_t size, WavSamples* out) {
 
   const uint16_t tag = ReadU16(data + 20);
   const int channels = ReadU16(data + 22);
-  const int rate = static_cast<int>(ReadU32(data + 24) & 0x7FFFFFFF);
+  const uint32_t rate_field = ReadU32(data + 24);
   const int bits = ReadU16(data + 34);
   // Compressed or wider samples would play as noise: only plain 8- and 16-bit PCM is taken.
   if (tag != kFormatPcm && tag != kFormatExtensible) return 0;
   if (bits != 8 && bits != 16) return 0;
   if (channels < 1) return 0;
+  // A rate beyond the int range is no rate at all, not the rate left after dropping its top bit.
+  if (rate_field > 0x7FFFFFFF) return 0;
+  const int rate = static_cast<int>(rate_field);
 
   // RIFF chunks are padded to an even length.
   size_t at = kFmtBodyOffset + fmt_bytes + (fmt_bytes & 1);

@@ -385,6 +385,10 @@ TEST_F(ImageTest, EncodingRefusesWhatCannotBeWritten) {
   EXPECT_EQ(image_encode(name, kImageFormatPng, {rgba, 5, 4, 20, 32, 0}), 0);  // rows beyond the bytes
   EXPECT_EQ(image_encode(name, kImageFormatPng, {rgba, 4, 4, 8, 32, 0}), 0);   // pitch shorter than a row
   EXPECT_EQ(image_encode(name, kImageFormatPng, {rgba, 0, 4, 16, 32, 0}), 0);
+  // A pitch so large that pitch x 4 rows wraps around to 0 must not pass for one that fits.
+  EXPECT_EQ(image_encode(name, kImageFormatPng, {rgba, 4, 5, int64_t{1} << 62, 32, 0}), 0);
+  EXPECT_FALSE(image_rows_fit({rgba, 4, 5, int64_t{1} << 62, 32, 0}));
+  EXPECT_TRUE(image_rows_fit({rgba, 4, 4, 16, 32, 0}));
   EXPECT_EQ(access((folder_ + "refused.png").c_str(), F_OK), -1);
   EXPECT_EQ(image_encode(text_from_utf8(folder_ + "no/such/folder.png"), kImageFormatPng, {rgba, 4, 4, 16, 32, 0}), 0);
 }
@@ -476,6 +480,12 @@ TEST_F(ImageTest, DamagedDataIsRefusedAndLeavesTheNumberEmpty) {
   EXPECT_NE(image_load_from_memory(4, good), 0);
   EXPECT_NE(image_load_from_memory(5, good_bmp), 0);
   EXPECT_EQ(image_load(6, text_from_utf8(folder_ + "missing.png")), 0);
+  // Files that are no pictures are refused without reading them to an end they do not have.
+  for (const std::string& name : {std::string("/dev/zero"), folder_}) {
+    ASSERT_NE(image_create(6, 2, 2, 32, 0), 0);
+    EXPECT_EQ(image_load(6, text_from_utf8(name)), 0) << name;
+    EXPECT_EQ(image_handle(6), nullptr) << name;
+  }
 }
 
 }  // namespace

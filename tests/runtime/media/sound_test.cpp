@@ -301,8 +301,9 @@ TEST_F(SoundTest, UnreadableDataFailsAndKeepsTheOldSound) {
 }
 
 TEST_F(SoundTest, WavWithUnusableRateFails) {
-  for (int rate : {0, 1, 3999, 192001, 0x7FFFFFFF}) {
-    const MemoryBlock wav = MakeWav(1, rate, 16, {100, 200, 300, 400});
+  // 0x8000AC44 is 44100 with the top bit set: not a rate to play at 44100 Hz.
+  for (uint32_t rate : {0u, 1u, 3999u, 192001u, 0x7FFFFFFFu, 0x8000AC44u}) {
+    const MemoryBlock wav = MakeWav(1, static_cast<int>(rate), 16, {100, 200, 300, 400});
     EXPECT_EQ(sound_load_from_memory(kTestSound, wav, wav.size()), 0) << rate;
   }
   const MemoryBlock many_channels = MakeWav(3, 44100, 16, {1, 2, 3, 4, 5, 6});
