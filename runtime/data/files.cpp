@@ -118,7 +118,9 @@ Text ReadUtf8Line(FILE* stream) {
       }
       cp = (cp << 6) | (b & 0x3F);
     }
-    if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    // An over-long form (a NUL or "/" spelled in two or three bytes, say) is no character.
+    const uint32_t shortest[] = {0, 0x80, 0x800, 0x10000};
+    if (!valid || cp < shortest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       line.push_back(u'?');
       continue;
     }

@@ -45,6 +45,13 @@ TEST(Files, Utf8IsDecodedAndInvalidBytesReadAsQuestionMarks) {
   EXPECT_EQ(lines[1], u"next");
 }
 
+TEST(Files, OverLongSequencesReadAsQuestionMarksNotAsTheCharactersTheySpell) {
+  TempFolder folder;
+  // A NUL in two bytes, a "/" in three, a "." in four; then a proper two-byte letter.
+  const std::string path = folder.Write("overlong.txt", "a\xC0\x80" "b\xE0\x80\xAF" "c\xF0\x80\x80\xAE" "d\xC3\xA9");
+  EXPECT_EQ(ReadAllLines(path), (std::vector<Text>{u"a?b?c?d\u00E9"}));
+}
+
 TEST(Files, WrittenLinesEndInOneLineFeedAndReachTheDiskOnClose) {
   TempFolder folder;
   const Text path = text_from_utf8(folder.path() + "out.txt");
