@@ -59,6 +59,9 @@ struct FilesState {
 FilesState Files;
 
 int64_t OpenFile(int64_t number, const Text& path, const char* mode, bool read_only) {
+  // A number the table cannot hold is refused before the file is touched: "w+" would already
+  // have emptied it.
+  if (number != kNewObject && (number < 0 || number > kMaxObjectNumber)) return 0;
   FILE* stream = std::fopen(text_to_utf8(path).c_str(), mode);
   if (!stream) return 0;
   int64_t handle = 0;
@@ -241,8 +244,8 @@ int file_write_line(int64_t handle, const Text& text) {
   } else {
     bytes = text_to_latin1(text) + "\n";
   }
-  std::fwrite(bytes.data(), 1, bytes.size(), file->stream);
-  return 1;
+  // A file opened for reading, or a full disk, takes nothing: that is no success.
+  return std::fwrite(bytes.data(), 1, bytes.size(), file->stream) == bytes.size() ? 1 : 0;
 }
 
 int64_t directory_examine(int64_t number, const Text& path, const Text& pattern) {

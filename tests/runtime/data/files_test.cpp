@@ -52,6 +52,20 @@ TEST(Files, OverLongSequencesReadAsQuestionMarksNotAsTheCharactersTheySpell) {
   EXPECT_EQ(ReadAllLines(path), (std::vector<Text>{u"a?b?c?d\u00E9"}));
 }
 
+TEST(Files, RefusedOrFailedWritesReportFailureAndLeaveTheFileAsItWas) {
+  TempFolder folder;
+  const std::string path = folder.Write("keep.txt", "precious\n");
+  for (int64_t number : {int64_t{-2}, kMaxObjectNumber + 1}) {
+    EXPECT_EQ(file_create(number, text_from_utf8(path)), 0) << number;
+    EXPECT_EQ(folder.Read("keep.txt"), "precious\n") << number;
+  }
+  const int64_t file = file_open_read(kNewObject, text_from_utf8(path));
+  ASSERT_NE(file, 0);
+  EXPECT_EQ(file_write_line(file, u"over"), 0);
+  file_close(file);
+  EXPECT_EQ(folder.Read("keep.txt"), "precious\n");
+}
+
 TEST(Files, WrittenLinesEndInOneLineFeedAndReachTheDiskOnClose) {
   TempFolder folder;
   const Text path = text_from_utf8(folder.path() + "out.txt");
