@@ -244,7 +244,8 @@ int file_write_line(int64_t handle, const Text& text) {
   } else {
     bytes = text_to_latin1(text) + "\n";
   }
-  // A file opened for reading, or a full disk, takes nothing: that is no success.
+  // A write the stream refuses (a file opened for reading, a full disk met while the buffer is
+  // flushed) is no success.
   return std::fwrite(bytes.data(), 1, bytes.size(), file->stream) == bytes.size() ? 1 : 0;
 }
 
