@@ -59,6 +59,9 @@ struct FilesState {
 FilesState Files;
 
 int64_t OpenFile(int64_t number, const Text& path, const char* mode, bool read_only) {
+  // A number the table cannot hold is refused before the file is touched: "w+" would already
+  // have emptied it.
+  if (number != kNewObject && (number < 0 || number > kMaxObjectNumber)) return 0;
   FILE* stream = std::fopen(text_to_utf8(path).c_str(), mode);
   if (!stream) return 0;
   int64_t handle = 0;
@@ -118,7 +121,9 @@ Text ReadUtf8Line(FILE* stream) {
       }
       cp = (cp << 6) | (b & 0x3F);
     }
-    if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    // An over-long form (a NUL or "/" spelled in two or three bytes, say) is no character.
+    const uint32_t shortest[] = {0, 0x80, 0x800, 0x10000};
+    if (!valid || cp < shortest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
       line.push_back(u'?');
       continue;
     }
@@ -239,8 +244,9 @@ int file_write_line(int64_t handle, const Text& text) {
   } else {
     bytes = text_to_latin1(text) + "\n";
   }
-  std::fwrite(bytes.data(), 1, bytes.size(), file->stream);
-  return 1;
+  // A write the stream refuses (a file opened for reading, a full disk met while the buffer is
+  // flushed) is no success.
+  return std::fwrite(bytes.data(), 1, bytes.size(), file->stream) == bytes.size() ? 1 : 0;
 }
 
 int64_t directory_examine(int64_t number, const Text& path, const Text& pattern) {

@@ -45,6 +45,27 @@ TEST(Files, Utf8IsDecodedAndInvalidBytesReadAsQuestionMarks) {
   EXPECT_EQ(lines[1], u"next");
 }
 
+TEST(Files, OverLongSequencesReadAsQuestionMarksNotAsTheCharactersTheySpell) {
+  TempFolder folder;
+  // A NUL in two bytes, a "/" in three, a "." in four; then a proper two-byte letter.
+  const std::string path = folder.Write("overlong.txt", "a\xC0\x80" "b\xE0\x80\xAF" "c\xF0\x80\x80\xAE" "d\xC3\xA9");
+  EXPECT_EQ(ReadAllLines(path), (std::vector<Text>{u"a?b?c?d\u00E9"}));
+}
+
+TEST(Files, RefusedOrFailedWritesReportFailureAndLeaveTheFileAsItWas) {
+  TempFolder folder;
+  const std::string path = folder.Write("keep.txt", "precious\n");
+  for (int64_t number : {int64_t{-2}, kMaxObjectNumber + 1}) {
+    EXPECT_EQ(file_create(number, text_from_utf8(path)), 0) << number;
+    EXPECT_EQ(folder.Read("keep.txt"), "precious\n") << number;
+  }
+  const int64_t file = file_open_read(kNewObject, text_from_utf8(path));
+  ASSERT_NE(file, 0);
+  EXPECT_EQ(file_write_line(file, u"over"), 0);
+  file_close(file);
+  EXPECT_EQ(folder.Read("keep.txt"), "precious\n");
+}
+
 TEST(Files, WrittenLinesEndInOneLineFeedAndReachTheDiskOnClose) {
   TempFolder folder;
   const Text path = text_from_utf8(folder.path() + "out.txt");
