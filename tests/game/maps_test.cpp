@@ -406,6 +406,15 @@ TEST(Maps, WriterRefusesGridsThatDoNotMatchTheSize) {
   map = SampleMap();
   map.Width = -1;
   EXPECT_TRUE(WriteMap(map).empty());
+  // A header value the 32-bit field cannot hold is refused rather than cut to another number.
+  map = SampleMap();
+  map.CrateCount = int64_t{1} << 32;
+  EXPECT_TRUE(WriteMap(map).empty());
+  map = SampleMap();
+  map.Property5 = -(int64_t{1} << 31) - 1;
+  EXPECT_TRUE(WriteMap(map).empty());
+  map.Property5 = -(int64_t{1} << 31);
+  EXPECT_EQ(Parse(WriteMap(map)).Property5, map.Property5);
   EXPECT_EQ(WritePositions({{3, 4}, {10, -2}}), u"3,4,10,-2");
   EXPECT_EQ(WritePositions({}), u"");
 }
