@@ -399,6 +399,16 @@ TEST(Maps, LoadsLevelsAndThumbnailsFromARealPack) {
   EXPECT_EQ(MapLevelProperty(u"dock", 2), u"0");
 }
 
+TEST(Maps, StoredRecordWithAShortGridIsReadOnlyWithinIt) {
+  MapRecord map = SampleMap();
+  map.Layers[1].Tiles.resize(5);  // cells from (1, 2) on are missing
+  StoreMap(u"short", map);
+  EXPECT_EQ(MapCell(u"short", 1, 3, 2), kCellEmpty);
+  EXPECT_EQ(MapCell(u"short", 0, 3, 2), kCellFilled);
+  DrawLevel(u"short");  // no tile sprites: only the lookups run, inside the grid
+  FreeMapPack();
+}
+
 TEST(Maps, WriterRefusesGridsThatDoNotMatchTheSize) {
   MapRecord map = SampleMap();
   map.Layers[1].Tiles.pop_back();
