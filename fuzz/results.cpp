@@ -1,8 +1,10 @@
-// Feeds arbitrary bytes to the results reader as the results file of a five-level list.
+// Feeds arbitrary bytes to the results reader as the results file of a five-level list, then
+// saves what was read and checks that reading the saved file gives the same results.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "game/game.h"
 #include "game/results.h"
@@ -18,6 +20,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data, 1, size, file);
   std::fclose(file);
   LevelList.assign(5, LevelRecord());
-  LoadResults(text_from_utf8(folder));
+  const Text where = text_from_utf8(folder);
+  if (!LoadResults(where)) return 0;
+  const std::vector<LevelRecord> read = LevelList;
+  if (!SaveResults(where)) return 0;
+  LevelList.assign(5, LevelRecord());
+  if (!LoadResults(where)) __builtin_trap();
+  for (size_t i = 0; i < read.size(); ++i) {
+    const LevelRecord& a = read[i];
+    const LevelRecord& b = LevelList[i];
+    if (a.TimeMs != b.TimeMs || a.Steps != b.Steps || a.Unlocked != b.Unlocked) __builtin_trap();
+  }
   return 0;
 }

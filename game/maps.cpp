@@ -341,8 +341,9 @@ void DrawLevel(const Text& level) {
     for (int64_t y = 0; y < map.Height; ++y) {
       const int px = static_cast<int>(std::lround(x * Maps.tile_size + Maps.offset_x));
       const int py = static_cast<int>(std::lround(y * Maps.tile_size + Maps.offset_y));
-      for (const MapLayer& layer : map.Layers) {
-        const int16_t number = layer.Tiles[x * map.Height + y];
+      for (size_t layer = 0; layer < map.Layers.size(); ++layer) {
+        // The bounded lookup: a stored record's grid need not match its width and height.
+        const int number = MapTileAt(map, static_cast<int64_t>(layer), x, y);
         if (number <= 0) continue;
         const TileRecord* tile = map_find(Maps.tiles, str_from_int(number));
         if (!tile || tile->Sprite == 0) continue;

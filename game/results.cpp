@@ -32,6 +32,9 @@ int LoadResults(const Text& folder) {
 }
 
 int SaveResults(const Text& folder) {
+  // Without levels (the map pack could not be read) there is nothing to write, and an empty file
+  // would throw away every level's results.
+  if (LevelList.empty()) return 0;
   const Text path = folder + kResultsFileName;
   const Text temporary = path + u".new";
   const int64_t file = file_create(kNewObject, temporary);

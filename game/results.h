@@ -13,7 +13,8 @@ int LoadResults(const Text& folder);
 
 // Writes LevelList into folder + "Cratevale.scores" through a temporary file in the same folder
 // that replaces the old file only once it is completely written. Returns 1 on success; on
-// failure 0, and the previous file is left as it was.
+// failure 0, and the previous file is left as it was. With no levels in LevelList nothing is
+// written (0): the file is kept for the pack it was written for.
 int SaveResults(const Text& folder);
 
 // Records a completion of level `index` of LevelList (the time and steps replace the stored

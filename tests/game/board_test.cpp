@@ -158,11 +158,16 @@ TEST(Board, LevelWithoutThirdLayerHasNoWalls) {
 }
 
 TEST(Board, KeeperNeverLeavesTheMap) {
-  // No walls at all: the map's own edges stop the keeper.
+  // No walls at all: the map's own edges stop the keeper, also where the board goes on.
   StartLevel({"@ ", "  "}, FacingLeft, /*layers=*/2);
   EXPECT_EQ(RequestMove(FacingLeft), kMoveIdle);
   RequestMove(FacingUp);
   EXPECT_EQ(RequestMove(FacingUp), kMoveIdle);
+  StartLevel({"  ", " @"}, FacingRight, /*layers=*/2);
+  EXPECT_EQ(RequestMove(FacingRight), kMoveIdle);
+  RequestMove(FacingDown);
+  EXPECT_EQ(RequestMove(FacingDown), kMoveIdle);
+  EXPECT_EQ(Board.StepCount, 0);
   // Nor can a crate be pushed off it.
   StartLevel({"@$"}, FacingRight, 2);
   EXPECT_EQ(RequestMove(FacingRight), kMoveIdle);

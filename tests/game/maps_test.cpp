@@ -399,6 +399,16 @@ TEST(Maps, LoadsLevelsAndThumbnailsFromARealPack) {
   EXPECT_EQ(MapLevelProperty(u"dock", 2), u"0");
 }
 
+TEST(Maps, StoredRecordWithAShortGridIsReadOnlyWithinIt) {
+  MapRecord map = SampleMap();
+  map.Layers[1].Tiles.resize(5);  // cells from (1, 2) on are missing
+  StoreMap(u"short", map);
+  EXPECT_EQ(MapCell(u"short", 1, 3, 2), kCellEmpty);
+  EXPECT_EQ(MapCell(u"short", 0, 3, 2), kCellFilled);
+  DrawLevel(u"short");  // no tile sprites: only the lookups run, inside the grid
+  FreeMapPack();
+}
+
 TEST(Maps, WriterRefusesGridsThatDoNotMatchTheSize) {
   MapRecord map = SampleMap();
   map.Layers[1].Tiles.pop_back();
@@ -406,6 +416,15 @@ TEST(Maps, WriterRefusesGridsThatDoNotMatchTheSize) {
   map = SampleMap();
   map.Width = -1;
   EXPECT_TRUE(WriteMap(map).empty());
+  // A header value the 32-bit field cannot hold is refused rather than cut to another number.
+  map = SampleMap();
+  map.CrateCount = int64_t{1} << 32;
+  EXPECT_TRUE(WriteMap(map).empty());
+  map = SampleMap();
+  map.Property5 = -(int64_t{1} << 31) - 1;
+  EXPECT_TRUE(WriteMap(map).empty());
+  map.Property5 = -(int64_t{1} << 31);
+  EXPECT_EQ(Parse(WriteMap(map)).Property5, map.Property5);
   EXPECT_EQ(WritePositions({{3, 4}, {10, -2}}), u"3,4,10,-2");
   EXPECT_EQ(WritePositions({}), u"");
 }

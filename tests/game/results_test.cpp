@@ -97,6 +97,16 @@ TEST(Results, FailedSaveKeepsThePreviousFile) {
   EXPECT_EQ(SaveResults(FolderOf(folder) + u"missing/"), 0);
 }
 
+TEST(Results, SavingWithoutLevelsKeepsThePreviousFile) {
+  // An unreadable map pack leaves the level list empty; the results must survive that run.
+  TempFolder folder;
+  folder.Write("Cratevale.scores", "100\n5\n1\n");
+  LevelList.clear();
+  EXPECT_EQ(SaveResults(FolderOf(folder)), 0);
+  EXPECT_EQ(folder.Read("Cratevale.scores"), "100\n5\n1\n");
+  EXPECT_FALSE(std::filesystem::exists(folder.path() + "Cratevale.scores.new"));
+}
+
 TEST(Results, FullDiskDuringSaveKeepsThePreviousFile) {
   if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   TempFolder folder;

@@ -18,8 +18,9 @@
 MemoryBlock WriteMapIndex(const MapPackIndex& index);
 
 // A "MAPS/<level>" entry. The layer count written is the number of layers in the record (its
-// LayerCount field is not used). Gives an empty block when the width or the height is negative or
-// a layer's grid does not hold exactly width x height tile numbers.
+// LayerCount field is not used). Gives an empty block when the width or the height is negative, a
+// header value does not fit in 32 bits, or a layer's grid does not hold exactly width x height
+// tile numbers.
 MemoryBlock WriteMap(const MapRecord& map);
 
 // A position text of the form the board reads: "x1,y1,x2,y2,..." (empty for no positions).

@@ -2,6 +2,8 @@
 // mirror image of the reader in game/maps.cpp.
 #include "tools/mapwriter/mapwriter.h"
 
+#include <cstdint>
+
 namespace {
 
 constexpr int kTileReservedBytes = 512;
@@ -45,6 +47,13 @@ MemoryBlock WriteMapIndex(const MapPackIndex& index) {
 
 MemoryBlock WriteMap(const MapRecord& map) {
   if (map.Width < 0 || map.Height < 0) return MemoryBlock();
+  const int64_t header[8] = {map.Width,      map.Height,    map.Property4, map.Property5,
+                             static_cast<int64_t>(map.Layers.size()), map.Property7,
+                             map.Property8,  map.CrateCount};
+  // The header holds 32-bit values: a larger one would be cut and read back as another number.
+  for (int64_t value : header) {
+    if (value < INT32_MIN || value > INT32_MAX) return MemoryBlock();
+  }
   const size_t cells = static_cast<size_t>(map.Width * map.Height);
   for (const MapLayer& layer : map.Layers) {
     if (layer.Tiles.size() != cells) return MemoryBlock();
@@ -53,9 +62,6 @@ MemoryBlock WriteMap(const MapRecord& map) {
   PutBytes(out, kMapMagic, 4);
   PutZeros(out, kMapReservedBytes);
   PutText(out, map.Title, kMapTitleUnits);
-  const int64_t header[8] = {map.Width,      map.Height,    map.Property4, map.Property5,
-                             static_cast<int64_t>(map.Layers.size()), map.Property7,
-                             map.Property8,  map.CrateCount};
   for (int64_t value : header) PutBytes(out, static_cast<uint64_t>(value), 4);
   for (const Text* text : {&map.Crates, &map.Targets, &map.Start, &map.Property13, &map.Property14}) {
     PutText(out, *text, kMapTextUnits);
