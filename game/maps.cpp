@@ -279,7 +279,10 @@ void FillLevelList(const Text& folder) {
     record.TitleKey = FindMap(level).Title;
     LevelList.push_back(std::move(record));
   }
-  if (!LoadResults(folder) && !LevelList.empty()) LevelList.front().Unlocked = 1;
+  LoadResults(folder);
+  // The first level is always open: a results file the game wrote always says so, and a damaged
+  // or hand-edited one must not lock the player out of every level.
+  if (!LevelList.empty()) LevelList.front().Unlocked = 1;
 }
 
 void FreeMapPack() {

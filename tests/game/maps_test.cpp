@@ -337,12 +337,19 @@ TEST(Maps, LevelListFollowsTheIndexAndUnlocksTheFirstWithoutResults) {
   EXPECT_EQ(LevelList[0].Unlocked, 1);
   EXPECT_EQ(LevelList[1].Unlocked, 0);
 
-  // With a results file, every flag comes from it, the first level's included.
-  folder.Write("Cratevale.scores", "5\n6\n0\n");
+  // With a results file, the figures and flags come from it; a file that would lock even the first
+  // level (damaged or edited by hand) still leaves it open.
+  folder.Write("Cratevale.scores", "5\n6\n0\n7\n8\n1\n");
   FillLevelList(text_from_utf8(folder.path()));
-  EXPECT_EQ(LevelList[0].Unlocked, 0);
+  EXPECT_EQ(LevelList[0].Unlocked, 1);
   EXPECT_EQ(LevelList[0].TimeMs, 5);
   EXPECT_EQ(LevelList[0].Steps, 6);
+  EXPECT_EQ(LevelList[1].Unlocked, 1);
+  EXPECT_EQ(LevelList[2].Unlocked, 0);
+  folder.Write("Cratevale.scores", "");
+  FillLevelList(text_from_utf8(folder.path()));
+  EXPECT_EQ(LevelList[0].Unlocked, 1);
+  EXPECT_EQ(LevelList[1].Unlocked, 0);
 }
 
 // A 16 x 9 RGBA picture, orange.
