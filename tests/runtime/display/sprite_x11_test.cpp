@@ -90,6 +90,10 @@ TEST_F(SpriteTest, KeyedPixelsAreBlackWhenOpaqueAndShowTheBackgroundWhenBlended)
   x11_clear_screen(0, 255, 0);
   sprite_display_blended(1, 0, 0, 255, 0xFF0000);
   EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kBlue}));
+  // Colours are 32-bit: opaque white as a colour value is -1, "no colour", and keeps the picture.
+  x11_clear_screen(0, 255, 0);
+  sprite_display_blended(1, 0, 0, 255, rgba(255, 255, 255, 255));
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kRed}));
 }
 
 TEST_F(SpriteTest, IntensityScalesTheBlend) {
