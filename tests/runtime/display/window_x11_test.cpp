@@ -153,6 +153,25 @@ TEST_F(WindowTest, MinimiseAndRestoreAreReported) {
   EXPECT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventRestored) > 0; }, 3000, &codes));
 }
 
+TEST_F(WindowTest, AMaximisedWindowComingBackFromTheTaskbarIsReportedMaximised) {
+  X11WindowManager manager;
+  ASSERT_TRUE(manager.running());
+  ASSERT_NE(window_open(1, 0, 0, 320, 200, u"Cratevale", kWindowMaximizeButton | kWindowMinimizeButton), 0);
+  auto seen = [](std::vector<int>& codes, int code) {
+    return x11_pump_until([&] { return std::count(codes.begin(), codes.end(), code) > 0; }, 3000, &codes);
+  };
+  std::vector<int> codes;
+  window_set_state(1, kWindowStateMaximized);
+  ASSERT_TRUE(seen(codes, kEventMaximized));
+  codes.clear();
+  window_set_state(1, kWindowStateMinimized);
+  ASSERT_TRUE(seen(codes, kEventMinimized));
+  codes.clear();
+  gtk_window_deiconify(window_handle(1));
+  EXPECT_TRUE(seen(codes, kEventMaximized));
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), kEventRestored), 0);
+}
+
 TEST_F(WindowTest, FocusOutForgetsHeldKeysAndDeactivatesTheScreen) {
   ScreenHooks.focus_lost_hook = [] { ++FocusLostCalls; };
   OpenGameWindow(kGameWindowed);
