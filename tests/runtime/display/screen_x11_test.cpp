@@ -151,6 +151,12 @@ TEST_F(ScreenFullTest, LimitedFlipsAreMoreThanTheIntervalApart) {
   screen_set_frame_rate(-1);
   screen_flip();
   EXPECT_GE(NowMs() - previous, 16);
+  // Without a rate, flips follow one another as fast as they are made.
+  screen_set_frame_rate(0);
+  screen_flip();
+  const int64_t unlimited = NowMs();
+  for (int i = 0; i < 5; ++i) screen_flip();
+  EXPECT_LT(NowMs() - unlimited, 5 * 16);
   screen_close();
 }
 
