@@ -84,6 +84,19 @@ TEST_F(ScreenFullTest, SwitchesToTheExactModeAndRestoresItOnClose) {
   EXPECT_EQ(now.height, desktop_.height);
 }
 
+TEST_F(ScreenFullTest, ACurrentModeOfTheSizeIsKeptWhateverItsRefresh) {
+  X11VideoMode listed_first(1024, 576, 60);
+  X11VideoMode shown(1024, 576, 75);
+  ASSERT_TRUE(listed_first.added());
+  ASSERT_TRUE(shown.added());
+  ASSERT_TRUE(shown.Show());
+  ASSERT_EQ(x11_current_mode_id(), shown.id());
+  ASSERT_EQ(screen_open(1024, 576, 32, u"Cratevale", 2), 1);
+  EXPECT_EQ(x11_current_mode_id(), shown.id());
+  screen_close();
+  EXPECT_EQ(x11_current_mode_id(), shown.id());
+}
+
 TEST_F(ScreenFullTest, KeyAndButtonEventsReachTheHooksAtFlip) {
   ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
   ScreenHooks.mouse_hook = [](int, int, int button, int pressed) {
