@@ -140,9 +140,13 @@ TEST_F(ScreenFullTest, EventsWithoutHooksAreDropped) {
   XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_b), True, 0);
   XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_b), False, 0);
   XSync(display, False);
-  screen_flip();
+  for (int i = 0; i < 5; ++i) screen_flip();
   screen_pump_events();
   EXPECT_EQ(screen_is_open(), 1);
+  // They are gone, not kept for a hook installed later.
+  ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
+  for (int i = 0; i < 5; ++i) screen_flip();
+  EXPECT_TRUE(KeysSeen.empty());
 }
 
 TEST_F(ScreenFullTest, LimitedFlipsAreMoreThanTheIntervalApart) {

@@ -197,6 +197,14 @@ TEST_F(WindowTest, KeysReachTheKeyHookAndStopThere) {
   keys.clear();
   ScreenHooks.key_hook = [](int type, unsigned long keysym) { keys.emplace_back(type, keysym); };
   OpenGameWindow(kGameWindowed);
+  // A handler connected after the screen's sees no key: the screen's handler ends the emission.
+  static int later_handler_calls = 0;
+  later_handler_calls = 0;
+  g_signal_connect(window_handle(0), "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
+                     ++later_handler_calls;
+                     return FALSE;
+                   }),
+                   nullptr);
   auto* display = static_cast<Display*>(x11_display());
   XSetInputFocus(display, XidOf(0), RevertToParent, CurrentTime);
   XSync(display, False);
@@ -212,6 +220,7 @@ TEST_F(WindowTest, KeysReachTheKeyHookAndStopThere) {
   ASSERT_EQ(keys.size(), 2u);
   EXPECT_EQ(keys[0], std::make_pair(2, static_cast<unsigned long>(GDK_KEY_Left)));
   EXPECT_EQ(keys[1], std::make_pair(3, static_cast<unsigned long>(GDK_KEY_Left)));
+  EXPECT_EQ(later_handler_calls, 0);
 }
 
 TEST_F(WindowTest, RepaintsQueuedBackToBackAreReturnedOnce) {
