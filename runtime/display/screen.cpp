@@ -215,12 +215,16 @@ bool SwitchMode(Display* display, int width, int height, SavedMode& saved) {
   const RROutput output = ChooseOutput(display, root, resources);
   XRROutputInfo* output_info = output ? XRRGetOutputInfo(display, resources, output) : nullptr;
   XRRCrtcInfo* crtc_info = output_info ? XRRGetCrtcInfo(display, resources, output_info->crtc) : nullptr;
-  if (crtc_info) {
+  // A current mode of that size is kept as it is: another of the same size may differ in refresh.
+  const XRRModeInfo* current = crtc_info ? FindModeInfo(resources, crtc_info->mode) : nullptr;
+  if (current && static_cast<int>(current->width) == width && static_cast<int>(current->height) == height &&
+      crtc_info->x == 0 && crtc_info->y == 0) {
+    found = true;
+  }
+  if (crtc_info && !found) {
     for (int i = 0; i < output_info->nmode && !found; ++i) {
       const XRRModeInfo* mode = FindModeInfo(resources, output_info->modes[i]);
       if (!mode || static_cast<int>(mode->width) != width || static_cast<int>(mode->height) != height) continue;
-      found = true;
-      if (mode->id == crtc_info->mode && crtc_info->x == 0 && crtc_info->y == 0) break;
       saved.crtc = output_info->crtc;
       saved.mode = crtc_info->mode;
       saved.x = crtc_info->x;

@@ -312,7 +312,8 @@ void sprite_display_blended(int64_t number, int x, int y, int intensity, int64_t
   if (!sprite) return;
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
   const float alpha = static_cast<float>(intensity) / 255.0f;
-  if (colour == -1) {
+  // Colours are 32-bit values: "no colour" is -1 in 32 bits, which is also rgba(255, 255, 255, 255).
+  if (static_cast<uint32_t>(colour) == 0xFFFFFFFFu) {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     SetColour(1, 1, 1, alpha);
   } else {

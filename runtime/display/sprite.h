@@ -44,7 +44,8 @@ void sprite_free(int64_t number);  // -1: every sprite
 // with alpha below 255 come out darkened, transparent ones black.
 void sprite_display(int64_t number, int x, int y);
 // Draws alpha-blended, with the sprite's alpha times intensity / 255. With a colour (0x00BBGGRR)
-// instead of -1, the sprite's shape is filled with that flat colour.
+// instead of -1, the sprite's shape is filled with that flat colour. Only the colour's low 32 bits
+// count, so 0xFFFFFFFF (opaque white made with rgba) means no colour, like -1.
 void sprite_display_blended(int64_t number, int x, int y, int intensity = 255, int64_t colour = -1);
 // Sets the displayed size; -1 for a side restores the picture's own.
 void sprite_zoom(int64_t number, int width, int height);

@@ -119,11 +119,13 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* event, gpointer data) {
   const GdkWindowState state = event->new_window_state;
   const bool iconified = state & GDK_WINDOW_STATE_ICONIFIED;
   const bool maximized = state & GDK_WINDOW_STATE_MAXIMIZED;
+  const bool size_state_changed = changed & (GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_MAXIMIZED);
   if ((changed & GDK_WINDOW_STATE_ICONIFIED) && iconified) {
     Push(Self(data), kEventMinimized, event->type);
-  } else if ((changed & GDK_WINDOW_STATE_MAXIMIZED) && maximized && !iconified) {
+  } else if (size_state_changed && maximized && !iconified) {
+    // Also a maximised window that comes back from being minimised: it is maximised again.
     Push(Self(data), kEventMaximized, event->type);
-  } else if ((changed & (GDK_WINDOW_STATE_ICONIFIED | GDK_WINDOW_STATE_MAXIMIZED)) && !iconified && !maximized) {
+  } else if (size_state_changed && !iconified && !maximized) {
     Push(Self(data), kEventRestored, event->type);
   }
   return FALSE;

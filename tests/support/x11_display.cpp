@@ -118,19 +118,40 @@ X11WindowManager::~X11WindowManager() {
   }
 }
 
-X11VideoMode::X11VideoMode(int width, int height) {
+namespace {
+
+// Sets the CRTC of `output` to `mode` at the top-left, keeping its rotation and outputs.
+bool ShowMode(Display* display, RROutput output, RRMode mode) {
+  XRRScreenResources* resources = XRRGetScreenResources(display, DefaultRootWindow(display));
+  XRROutputInfo* info = XRRGetOutputInfo(display, resources, output);
+  XRRCrtcInfo* crtc = info && info->crtc ? XRRGetCrtcInfo(display, resources, info->crtc) : nullptr;
+  bool shown = false;
+  if (crtc) {
+    shown = XRRSetCrtcConfig(display, resources, info->crtc, CurrentTime, 0, 0, mode, crtc->rotation, crtc->outputs,
+                             crtc->noutput) == Success;
+    XRRFreeCrtcInfo(crtc);
+  }
+  if (info) XRRFreeOutputInfo(info);
+  XRRFreeScreenResources(resources);
+  XSync(display, False);
+  return shown;
+}
+
+}  // namespace
+
+X11VideoMode::X11VideoMode(int width, int height, int refresh) {
   Display* display = SharedDisplay();
   if (!display) return;
   const Window root = DefaultRootWindow(display);
   XRRScreenResources* resources = XRRGetScreenResources(display, root);
   output_ = LitOutput(display, resources, nullptr);
-  const std::string name = std::to_string(width) + "x" + std::to_string(height) + "_test";
+  const std::string name = std::to_string(width) + "x" + std::to_string(height) + "_" + std::to_string(refresh) + "_test";
   XRRModeInfo info{};
   info.width = width;
   info.height = height;
   info.hTotal = width;
   info.vTotal = height;
-  info.dotClock = static_cast<unsigned long>(width) * height * 60;
+  info.dotClock = static_cast<unsigned long>(width) * height * refresh;
   info.name = const_cast<char*>(name.c_str());
   info.nameLength = static_cast<unsigned>(name.size());
   if (output_) {
@@ -141,9 +162,17 @@ X11VideoMode::X11VideoMode(int width, int height) {
   XRRFreeScreenResources(resources);
 }
 
+bool X11VideoMode::Show() {
+  Display* display = SharedDisplay();
+  if (!display || !mode_) return false;
+  if (!shown_before_) shown_before_ = x11_current_mode_id();
+  return ShowMode(display, output_, mode_);
+}
+
 X11VideoMode::~X11VideoMode() {
   Display* display = SharedDisplay();
   if (!display || !mode_) return;
+  if (shown_before_) ShowMode(display, output_, shown_before_);
   // A mode still shown (a test that failed before closing its screen) cannot go; that is no
   // reason to end the test program.
   XSync(display, False);
@@ -166,6 +195,16 @@ X11Size x11_current_mode() {
   }
   XRRFreeScreenResources(resources);
   return size;
+}
+
+unsigned long x11_current_mode_id() {
+  Display* display = SharedDisplay();
+  if (!display) return 0;
+  XRRScreenResources* resources = XRRGetScreenResources(display, DefaultRootWindow(display));
+  RRMode mode = 0;
+  LitOutput(display, resources, &mode);
+  XRRFreeScreenResources(resources);
+  return mode;
 }
 
 void* x11_display() { return SharedDisplay(); }

@@ -24,19 +24,27 @@ class X11WindowManager {
   bool running_ = false;
 };
 
-// Adds a video mode of width x height to the display's output for the length of a test.
+// Adds a video mode of width x height (at a refresh rate) to the display's output for the length
+// of a test.
 class X11VideoMode {
  public:
-  X11VideoMode(int width, int height);
+  X11VideoMode(int width, int height, int refresh = 60);
   ~X11VideoMode();
   X11VideoMode(const X11VideoMode&) = delete;
   X11VideoMode& operator=(const X11VideoMode&) = delete;
   bool added() const { return mode_ != 0; }
+  unsigned long id() const { return mode_; }
+  // Makes the output show this mode; the mode shown before comes back when the object goes.
+  bool Show();
 
  private:
   unsigned long mode_ = 0;
   unsigned long output_ = 0;
+  unsigned long shown_before_ = 0;
 };
+
+// Id of the video mode the display's first lit output shows now.
+unsigned long x11_current_mode_id();
 
 // The test program's own connection to the X server (a Display*), open for the whole run;
 // any helper opens it. Tests use it to send input and read window properties.

@@ -84,6 +84,19 @@ TEST_F(ScreenFullTest, SwitchesToTheExactModeAndRestoresItOnClose) {
   EXPECT_EQ(now.height, desktop_.height);
 }
 
+TEST_F(ScreenFullTest, ACurrentModeOfTheSizeIsKeptWhateverItsRefresh) {
+  X11VideoMode listed_first(1024, 576, 60);
+  X11VideoMode shown(1024, 576, 75);
+  ASSERT_TRUE(listed_first.added());
+  ASSERT_TRUE(shown.added());
+  ASSERT_TRUE(shown.Show());
+  ASSERT_EQ(x11_current_mode_id(), shown.id());
+  ASSERT_EQ(screen_open(1024, 576, 32, u"Cratevale", 2), 1);
+  EXPECT_EQ(x11_current_mode_id(), shown.id());
+  screen_close();
+  EXPECT_EQ(x11_current_mode_id(), shown.id());
+}
+
 TEST_F(ScreenFullTest, KeyAndButtonEventsReachTheHooksAtFlip) {
   ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
   ScreenHooks.mouse_hook = [](int, int, int button, int pressed) {
@@ -127,9 +140,13 @@ TEST_F(ScreenFullTest, EventsWithoutHooksAreDropped) {
   XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_b), True, 0);
   XTestFakeKeyEvent(display, XKeysymToKeycode(display, XK_b), False, 0);
   XSync(display, False);
-  screen_flip();
+  for (int i = 0; i < 5; ++i) screen_flip();
   screen_pump_events();
   EXPECT_EQ(screen_is_open(), 1);
+  // They are gone, not kept for a hook installed later.
+  ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
+  for (int i = 0; i < 5; ++i) screen_flip();
+  EXPECT_TRUE(KeysSeen.empty());
 }
 
 TEST_F(ScreenFullTest, LimitedFlipsAreMoreThanTheIntervalApart) {
@@ -151,6 +168,12 @@ TEST_F(ScreenFullTest, LimitedFlipsAreMoreThanTheIntervalApart) {
   screen_set_frame_rate(-1);
   screen_flip();
   EXPECT_GE(NowMs() - previous, 16);
+  // Without a rate, flips follow one another as fast as they are made.
+  screen_set_frame_rate(0);
+  screen_flip();
+  const int64_t unlimited = NowMs();
+  for (int i = 0; i < 5; ++i) screen_flip();
+  EXPECT_LT(NowMs() - unlimited, 5 * 16);
   screen_close();
 }
 

@@ -90,6 +90,10 @@ TEST_F(SpriteTest, KeyedPixelsAreBlackWhenOpaqueAndShowTheBackgroundWhenBlended)
   x11_clear_screen(0, 255, 0);
   sprite_display_blended(1, 0, 0, 255, 0xFF0000);
   EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kBlue}));
+  // Colours are 32-bit: opaque white as a colour value is -1, "no colour", and keeps the picture.
+  x11_clear_screen(0, 255, 0);
+  sprite_display_blended(1, 0, 0, 255, rgba(255, 255, 255, 255));
+  EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kRed}));
 }
 
 TEST_F(SpriteTest, IntensityScalesTheBlend) {
@@ -232,6 +236,31 @@ TEST_F(SpriteTest, ReKeyingMakesTheNewColourTransparent) {
   x11_clear_screen(0, 255, 0);
   sprite_display_blended(2, 0, 0);
   EXPECT_EQ(x11_read_screen(0, 0, 2, 1), (std::vector<uint32_t>{kGreen, kBlack}));
+}
+
+TEST_F(SpriteTest, ReKeyingWithTheKeyInEffectKeepsThePictureAlpha) {
+  ASSERT_NE(sprite_load_from_memory(1, Png(1, 1, {{255, 0, 0, 128}}), kSpriteKeepAlpha), 0);
+  sprite_transparent_color(1, 0);  // the default key, already the sprite's: nothing is re-keyed
+  x11_clear_screen(0, 0, 0);
+  sprite_display_blended(1, 0, 0);
+  EXPECT_NEAR(static_cast<int>(x11_screen_pixel(0, 0) & 0xFF), 128, 2);
+}
+
+TEST_F(SpriteTest, ACopyOfASpriteThatMayNotBeSavedCannotBeSavedEither) {
+  const std::string path = x11_temp_path("copy.png");
+  ASSERT_NE(sprite_create(1, 2, 2, kSpriteNoSave), 0);
+  EXPECT_EQ(sprite_save(1, text_from_utf8(path), kImageFormatPng), 0);
+  for (const int flags : {-1, 0, kSpriteKeepAlpha}) {
+    SCOPED_TRACE(flags);
+    ASSERT_NE(sprite_copy(1, 2, flags), 0);
+    EXPECT_EQ(sprite_save(2, text_from_utf8(path), kImageFormatPng), 0);
+  }
+  ASSERT_NE(sprite_create(3, 2, 2), 0);
+  ASSERT_NE(sprite_copy(3, 4, kSpriteNoSave), 0);
+  EXPECT_EQ(sprite_save(4, text_from_utf8(path), kImageFormatPng), 0);
+  ASSERT_NE(sprite_copy(3, 5), 0);
+  EXPECT_EQ(sprite_save(5, text_from_utf8(path), kImageFormatPng), 1);
+  std::remove(path.c_str());
 }
 
 TEST_F(SpriteTest, BadDataAndBadSizesMakeNoSprite) {

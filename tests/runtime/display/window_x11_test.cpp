@@ -153,6 +153,25 @@ TEST_F(WindowTest, MinimiseAndRestoreAreReported) {
   EXPECT_TRUE(x11_pump_until([&] { return std::count(codes.begin(), codes.end(), kEventRestored) > 0; }, 3000, &codes));
 }
 
+TEST_F(WindowTest, AMaximisedWindowComingBackFromTheTaskbarIsReportedMaximised) {
+  X11WindowManager manager;
+  ASSERT_TRUE(manager.running());
+  ASSERT_NE(window_open(1, 0, 0, 320, 200, u"Cratevale", kWindowMaximizeButton | kWindowMinimizeButton), 0);
+  auto seen = [](std::vector<int>& codes, int code) {
+    return x11_pump_until([&] { return std::count(codes.begin(), codes.end(), code) > 0; }, 3000, &codes);
+  };
+  std::vector<int> codes;
+  window_set_state(1, kWindowStateMaximized);
+  ASSERT_TRUE(seen(codes, kEventMaximized));
+  codes.clear();
+  window_set_state(1, kWindowStateMinimized);
+  ASSERT_TRUE(seen(codes, kEventMinimized));
+  codes.clear();
+  gtk_window_deiconify(window_handle(1));
+  EXPECT_TRUE(seen(codes, kEventMaximized));
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), kEventRestored), 0);
+}
+
 TEST_F(WindowTest, FocusOutForgetsHeldKeysAndDeactivatesTheScreen) {
   ScreenHooks.focus_lost_hook = [] { ++FocusLostCalls; };
   OpenGameWindow(kGameWindowed);
@@ -178,6 +197,14 @@ TEST_F(WindowTest, KeysReachTheKeyHookAndStopThere) {
   keys.clear();
   ScreenHooks.key_hook = [](int type, unsigned long keysym) { keys.emplace_back(type, keysym); };
   OpenGameWindow(kGameWindowed);
+  // A handler connected after the screen's sees no key: the screen's handler ends the emission.
+  static int later_handler_calls = 0;
+  later_handler_calls = 0;
+  g_signal_connect(window_handle(0), "key-press-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) -> gboolean {
+                     ++later_handler_calls;
+                     return FALSE;
+                   }),
+                   nullptr);
   auto* display = static_cast<Display*>(x11_display());
   XSetInputFocus(display, XidOf(0), RevertToParent, CurrentTime);
   XSync(display, False);
@@ -193,6 +220,7 @@ TEST_F(WindowTest, KeysReachTheKeyHookAndStopThere) {
   ASSERT_EQ(keys.size(), 2u);
   EXPECT_EQ(keys[0], std::make_pair(2, static_cast<unsigned long>(GDK_KEY_Left)));
   EXPECT_EQ(keys[1], std::make_pair(3, static_cast<unsigned long>(GDK_KEY_Left)));
+  EXPECT_EQ(later_handler_calls, 0);
 }
 
 TEST_F(WindowTest, RepaintsQueuedBackToBackAreReturnedOnce) {
