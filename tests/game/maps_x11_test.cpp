@@ -66,13 +66,7 @@ std::string WriteSamplePack(const TempFolder& folder) {
 class MapsDrawingTest : public testing::Test {
  protected:
   void SetUp() override {
-    image_codecs_init();
-    png_decoder_register();
-    png_encoder_register();
-    const X11Size size = x11_current_mode();
-    ASSERT_EQ(screen_open(size.width, size.height, 32, u"Cratevale", 0), 1);
-    sprite_quality(0);
-    x11_clear_screen(0, 255, 0);
+    ASSERT_TRUE(x11_open_drawing_screen());
   }
   void TearDown() override {
     FreeMapPack();

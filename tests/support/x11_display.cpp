@@ -16,7 +16,10 @@
 #include <cstring>
 #include <thread>
 
+#include "runtime/display/image.h"
+#include "runtime/display/png.h"
 #include "runtime/display/screen.h"
+#include "runtime/display/sprite.h"
 #include "runtime/display/toolkit.h"
 #include "runtime/display/window.h"
 
@@ -268,4 +271,15 @@ X11FocusThief::~X11FocusThief() {
 std::string x11_temp_path(const std::string& name) {
   const char* folder = getenv("TMPDIR");
   return std::string(folder && *folder ? folder : "/tmp") + "/cratevale_" + std::to_string(getpid()) + "_" + name;
+}
+
+bool x11_open_drawing_screen() {
+  image_codecs_init();
+  png_decoder_register();
+  png_encoder_register();
+  const X11Size size = x11_current_mode();
+  if (screen_open(size.width, size.height, 32, u"Cratevale", 0) != 1) return false;
+  sprite_quality(0);
+  x11_clear_screen(0, 255, 0);
+  return true;
 }

@@ -69,6 +69,10 @@ uint32_t x11_screen_pixel(int x, int y);
 // Clears the open screen's back buffer to a colour.
 void x11_clear_screen(int red, int green, int blue);
 
+// The screen most drawing tests start from: PNG codecs registered, full screen at the current
+// mode, nearest-pixel sprite quality, back buffer cleared to green. False when it cannot open.
+bool x11_open_drawing_screen();
+
 // Runs toolkit iterations and window_event until done() holds or the time runs out; returns
 // done(). Events taken from the window queue are appended to `events` when given.
 bool x11_pump_until(const std::function<bool()>& done, int timeout_ms, std::vector<int>* events = nullptr);

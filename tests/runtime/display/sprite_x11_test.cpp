@@ -52,14 +52,8 @@ MemoryBlock Quadrants() { return Png(2, 2, {{255, 0, 0, 255}, {0, 255, 0, 255}, 
 class SpriteTest : public testing::Test {
  protected:
   void SetUp() override {
-    image_codecs_init();
-    png_decoder_register();
-    png_encoder_register();
-    const X11Size size = x11_current_mode();
-    ASSERT_EQ(screen_open(size.width, size.height, 32, u"Cratevale", 0), 1);
-    sprite_quality(0);
+    ASSERT_TRUE(x11_open_drawing_screen());
     sprite_transparent_color(-1, 0);
-    x11_clear_screen(0, 255, 0);
   }
   void TearDown() override { screen_close(); }
 };
