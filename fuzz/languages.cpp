@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "game/languages.h"
+#include "game/core/languages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int fd = memfd_create("languages", 0);

@@ -2,8 +2,8 @@
 // plays the parsed level on the board with moves taken from the same bytes.
 #include <cstdint>
 
-#include "game/board.h"
-#include "game/maps.h"
+#include "game/core/board.h"
+#include "game/core/map_format.h"
 
 namespace {
 
@@ -43,7 +43,6 @@ void PlayMap(const MapRecord& map, const uint8_t* data, size_t size) {
       for (int64_t y = -1; y <= 16; ++y) MapRecordCell(map, layer, x, y), MapTileAt(map, layer, x, y);
     }
   }
-  SetBoardTileSize(8);
   SetUpBoard(map);
   for (size_t i = 0; i < size && i < 256; ++i) {
     RequestMove(FacingLeft + data[size - 1 - i] % 4);

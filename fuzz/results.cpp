@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "game/game.h"
-#include "game/results.h"
+#include "game/core/game.h"
+#include "game/core/results.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {

@@ -1,7 +1,7 @@
 // The process entry of Cratevale.
 #include <cstdio>
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "runtime/data/files.h"
 #include "runtime/data/text.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <map>
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/image.h"
 #include "runtime/display/png.h"
@@ -228,6 +228,11 @@ TEST(Maps, MalformedMapGivesTheEmptyRecord) {
       {"huge width", [&](MemoryBlock& b) { PutInt32At(b, 580, kHuge); }},
       {"huge width and height", [&](MemoryBlock& b) { PutInt32At(b, 580, kHuge), PutInt32At(b, 584, kHuge); }},
       {"negative width", [](MemoryBlock& b) { PutInt32At(b, 580, -4); }},
+      // No cells to read, but drawing would walk two billion columns a frame.
+      {"huge width, height 0", [&](MemoryBlock& b) { PutInt32At(b, 580, kHuge), PutInt32At(b, 584, 0); }},
+      {"huge height, width 0", [&](MemoryBlock& b) { PutInt32At(b, 580, 0), PutInt32At(b, 584, kHuge); }},
+      {"wider than the board", [](MemoryBlock& b) { PutInt32At(b, 580, kBoardWidth + 1), PutInt32At(b, 584, 0); }},
+      {"taller than the board", [](MemoryBlock& b) { PutInt32At(b, 580, 0), PutInt32At(b, 584, kBoardHeight + 1); }},
       {"negative layer count", [](MemoryBlock& b) { PutInt32At(b, 596, -1); }},
   };
   for (const auto& c : cases) {
@@ -311,7 +316,7 @@ TEST(Maps, LoadingKeepsLevelsWithMissingOrBadMapsAsEmptyLevels) {
   for (int number = 0; number < 6; ++number) EXPECT_EQ(MapPackInformation(number), information[number]);
   EXPECT_EQ(MapPackInformation(6), u"");
   ASSERT_NE(FindTile(u"3"), nullptr);
-  EXPECT_EQ(FindTile(u"3")->AlphaFlag, 1);
+  EXPECT_EQ(FindTile(u"3")->Tile.AlphaFlag, 1);
   EXPECT_EQ(FindTile(u"3")->Sprite, 0);
   EXPECT_EQ(FindTile(u"4"), nullptr);
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "game/board.h"
+#include "game/core/board.h"
 #include "game/maps.h"
 #include "runtime/data/pack.h"
 #include "tests/support/levels_support.h"
@@ -108,7 +108,6 @@ TEST_F(MapPack, EveryTileIsA64PixelPictureTheIndexNames) {
 TEST_F(MapPack, EveryRecordedSolutionSolvesItsLevelUnderTheMoveRules) {
   std::vector<RecordedSolution> solutions = ReadSolutions();
   ASSERT_EQ(solutions.size(), MapLevelOrder().size());
-  SetBoardTileSize(kTilePixels);
   for (size_t i = 0; i < solutions.size(); ++i) {
     const RecordedSolution& s = solutions[i];
     SCOPED_TRACE(s.level + " " + s.source);

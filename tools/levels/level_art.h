@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/maps.h"
+#include "game/core/map_format.h"
 
 constexpr int kTilePixels = 64;
 // Thumbnails are 16:9, the shape the level card shows them in: the 30 x 15 board at 16 pixels

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "game/maps.h"
+#include "game/core/map_format.h"
 #include "tools/levels/level_source.h"
 
 // The tile set. Floor and ground come in a few variants so large areas do not look stamped;

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "game/board.h"  // the board's size and its crate limit
+#include "game/core/map_format.h"  // the board's size and its crate limit
 
 // One level as the toolchain sees it. Cells are numbered y * width + x inside the level's own
 // rectangle; crates and targets are kept in ascending cell order.

@@ -104,7 +104,7 @@ int CommandSolve(const fs::path& path) {
 int ReadBuiltMap(const fs::path& pack, const std::string& name, MapRecord& map) {
   int64_t handle = 0;
   if (!fs::is_directory(pack)) handle = pack_open(kNewObject, text_from_utf8(pack.string()), kPackerRuntime);
-  MapEntryReader read_entry = [&](const Text& entry) {
+  auto read_entry = [&](const Text& entry) {
     MemoryBlock block;
     if (handle) {
       if (pack_extract_to_block(handle, entry, kMapEntryBufferSize, &block) < 0) block.clear();

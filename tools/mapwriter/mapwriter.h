@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "game/maps.h"
+#include "game/core/map_format.h"
 
 // The "index" entry: the header texts and value, the level names in play order, BlockCount
 // zero-filled 256-byte blocks, and the tiles (name, mask flag, alpha flag; each flag written as

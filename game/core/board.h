@@ -2,17 +2,16 @@
 // the step count; the move rules, the eight-frame move animation and the count of covered
 // targets. Walls are not kept here: they come from layer 2 of the level's map.
 //
-// Nothing here draws. The play screen draws from this state: every crate at its cell, the keeper
-// and, during a push, the pushed crate moved MoveOffset pixels in the move's direction.
+// Nothing here draws and nothing here knows pixels. The play screen draws from this state: every
+// crate at its cell, the keeper in his pose and, during a move, the keeper (and the pushed crate)
+// MoveFrame eighths of a cell along the move's direction.
 #pragma once
 
 #include <cstdint>
 
-#include "game/maps.h"
+#include "game/core/map_format.h"
 
-constexpr int kBoardWidth = 30;   // columns, x 0-29
-constexpr int kBoardHeight = 15;  // rows, y 0-14
-constexpr int kMaxCrates = 12;    // the HUD shows one target icon per crate
+constexpr int kTargetListEntries = 20;  // TargetList holds entries 1..20; entry 0 is unused
 constexpr int kMoveFrames = 8;    // one step takes this many frames
 
 // Directions of a move, equal to the Facing values.
@@ -31,18 +30,22 @@ constexpr int kWalkLeft = 11, kWalkRight = 22, kWalkUp = 33, kWalkDown = 44;
 
 struct BoardRecord {
   int64_t CrateGrid[kBoardWidth + 1][kBoardHeight + 1] = {};  // [x][y], 1 where a crate stands
-  int64_t TargetList[21][2] = {};  // entries 1..CrateCount: (x, y); entry 0 unused
+  int64_t TargetList[kTargetListEntries + 1][2] = {};  // entries 1..CrateCount: (x, y)
   int64_t CrateCount = 0;
   int8_t CoveredCount = 0;
   bool HudLit[kMaxCrates + 1] = {};  // icons 1..CrateCount, lit from the first
   int64_t PlayerX = 0;
   int64_t PlayerY = 0;
   int Facing = FacingNone;
-  int PlayerSprite = 0;
+  // The keeper's picture: standing or pushing, turned towards PoseFacing. A new level shows him
+  // standing towards the left whatever way he faces; after a push he keeps pushing until the
+  // next turn or move.
+  int PoseFacing = FacingLeft;
+  bool PosePushing = false;
   int MoveState = kMoveIdle;
-  double MoveOffset = 0;  // pixels along the move, drawn before each animation step
-  double MoveSpeed = 0;   // TileSize / 8
-  double TileSize = 0;
+  // Eighths of a cell the keeper is drawn along the move, 1..kMoveFrames; it rests at 1 between
+  // moves, so the first frame of a move already shows him one eighth along.
+  int MoveFrame = 1;
   int64_t PushedCrate[2] = {-1, -1};  // (x, y) of the crate being pushed, (-1, -1) when none
   int64_t StepCount = 0;
   // Wall test of the current level: true where a cell of the board is free (inside the level,
@@ -51,18 +54,12 @@ struct BoardRecord {
 };
 extern BoardRecord Board;
 
-// Sets the move geometry: MoveSpeed = tile size / 8; an idle keeper's MoveOffset rests at
-// MoveSpeed. Called whenever the play-screen layout is computed.
-void SetBoardTileSize(double tile_size);
-
 // Sets the board up for a level from its map record (crate count, crate, target and start
 // positions read the tolerant way; walls from layer 2). A move still animating from the previous
 // board is cancelled. A level whose crates, targets or start lie outside the 30 x 15 board, or
 // that has more crates than the HUD shows, is refused: the board is left without crates, which
 // counts as solved at once. Facing is kept from the previous level.
 void SetUpBoard(const MapRecord& map);
-// The same for a level of the loaded map pack.
-void SetUpBoardForLevel(const Text& level);
 
 // A move request (FacingLeft .. FacingDown) while MoveState is idle: turns, starts a walk or a
 // push, or does nothing, and counts the step when a move starts. Returns the new MoveState.

@@ -1,10 +1,10 @@
 // The level results file: last time, last steps and the unlocked flag of every level, read once
 // at start-up and written once at the end of the run.
-#include "game/results.h"
+#include "game/core/results.h"
 
 #include <cstdio>
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "runtime/data/files.h"
 #include "runtime/runtime.h"
 

@@ -1,10 +1,10 @@
-#include "game/preferences.h"
+#include "game/core/preferences.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

@@ -1,16 +1,17 @@
 // The board of the level being played and its move rules: set-up from the level's map, move
 // requests, the move animation and the covered-target count.
-#include "game/board.h"
+#include "game/core/board.h"
 
 #include <algorithm>
 
-#include "game/game.h"
 
 BoardRecord Board;
 
 namespace {
 
-constexpr int kTargetEntries = 20;  // TargetList holds entries 1..20
+// Push and walk codes of the directions left, right, up, down.
+constexpr int kPushCodes[] = {kPushLeft, kPushRight, kPushUp, kPushDown};
+constexpr int kWalkCodes[] = {kWalkLeft, kWalkRight, kWalkUp, kWalkDown};
 
 bool IsDirection(int direction) { return direction >= FacingLeft && direction <= FacingDown; }
 
@@ -19,10 +20,13 @@ void Step(int direction, int* dx, int* dy) {
   *dy = direction == FacingUp ? -1 : direction == FacingDown ? 1 : 0;
 }
 
-int IdleSprite(int direction) { return SpriteKeeperStanding + direction - FacingLeft; }
-int PushSprite(int direction) { return SpriteKeeperPushing + direction - FacingLeft; }
-int PushCode(int direction) { return direction - FacingLeft + kPushLeft; }
-int WalkCode(int direction) { return (direction - FacingLeft + 1) * 11; }
+int PushCode(int direction) { return kPushCodes[direction - FacingLeft]; }
+int WalkCode(int direction) { return kWalkCodes[direction - FacingLeft]; }
+
+void SetPose(int direction, bool pushing) {
+  Board.PoseFacing = direction;
+  Board.PosePushing = pushing;
+}
 
 bool OnBoard(int64_t x, int64_t y) { return x >= 0 && y >= 0 && x < kBoardWidth && y < kBoardHeight; }
 
@@ -33,7 +37,7 @@ int64_t PositionField(const Text& positions, int64_t n) { return str_to_int(str_
 
 void CancelMove() {
   Board.MoveState = kMoveIdle;
-  Board.MoveOffset = Board.MoveSpeed;
+  Board.MoveFrame = 1;
   Board.PushedCrate[0] = Board.PushedCrate[1] = -1;
 }
 
@@ -65,12 +69,6 @@ void ClearItems() {
 
 }  // namespace
 
-void SetBoardTileSize(double tile_size) {
-  Board.TileSize = tile_size;
-  Board.MoveSpeed = tile_size / kMoveFrames;
-  if (Board.MoveState == kMoveIdle) Board.MoveOffset = Board.MoveSpeed;
-}
-
 void SetUpBoard(const MapRecord& map) {
   ClearItems();
   if (!PlaceItems(map)) ClearItems();
@@ -79,7 +77,7 @@ void SetUpBoard(const MapRecord& map) {
       Board.Free[x][y] = x < map.Width && y < map.Height && MapRecordCell(map, kWallLayer, x, y) != kCellFilled;
     }
   }
-  Board.PlayerSprite = IdleSprite(FacingLeft);
+  SetPose(FacingLeft, false);
   Board.StepCount = 0;
   Board.CoveredCount = 0;
   std::fill(std::begin(Board.HudLit), std::end(Board.HudLit), false);
@@ -87,15 +85,13 @@ void SetUpBoard(const MapRecord& map) {
   CancelMove();
 }
 
-void SetUpBoardForLevel(const Text& level) { SetUpBoard(FindMap(level)); }
-
 bool BoardCellFree(int64_t x, int64_t y) { return OnBoard(x, y) && Board.Free[x][y]; }
 
 int RequestMove(int direction) {
   if (Board.MoveState != kMoveIdle || !IsDirection(direction)) return Board.MoveState;
   if (Board.Facing != direction) {
     Board.Facing = direction;
-    Board.PlayerSprite = IdleSprite(direction);
+    SetPose(direction, false);
     return Board.MoveState;
   }
   int dx, dy;
@@ -105,16 +101,16 @@ int RequestMove(int direction) {
   // A crate counts before a wall, even a crate standing in a wall.
   if (CrateAt(fx, fy)) {
     if (CrateAt(bx, by)) {
-      Board.PlayerSprite = IdleSprite(direction);
+      SetPose(direction, false);
     } else if (BoardCellFree(bx, by)) {
-      Board.PlayerSprite = PushSprite(direction);
+      SetPose(direction, true);
       Board.PushedCrate[0] = fx;
       Board.PushedCrate[1] = fy;
       Board.MoveState = PushCode(direction);
       ++Board.StepCount;
     }
   } else if (BoardCellFree(fx, fy)) {
-    Board.PlayerSprite = IdleSprite(direction);
+    SetPose(direction, false);
     Board.PushedCrate[0] = Board.PushedCrate[1] = -1;
     Board.MoveState = WalkCode(direction);
     ++Board.StepCount;
@@ -124,20 +120,16 @@ int RequestMove(int direction) {
 
 void MoveDirection(int move_state, int* dx, int* dy) {
   int direction = FacingNone;
-  if (move_state >= kPushLeft && move_state <= kPushDown) {
-    direction = move_state - kPushLeft + FacingLeft;
-  } else if (move_state >= kWalkLeft && move_state <= kWalkDown && move_state % 11 == 0) {
-    direction = move_state / 11 - 1 + FacingLeft;
+  for (int d = FacingLeft; d <= FacingDown; ++d) {
+    if (move_state == PushCode(d) || move_state == WalkCode(d)) direction = d;
   }
   Step(direction, dx, dy);
 }
 
 void AdvanceMove() {
   if (Board.MoveState == kMoveIdle) return;
-  // Reaching the full cell rather than hitting it exactly ends the move, so a tile size changed
-  // during a move cannot leave it running forever.
-  if (Board.MoveSpeed > 0 && Board.MoveOffset < Board.TileSize) {
-    Board.MoveOffset += Board.MoveSpeed;
+  if (Board.MoveFrame < kMoveFrames) {
+    ++Board.MoveFrame;
     return;
   }
   int dx, dy;
@@ -154,7 +146,7 @@ void AdvanceMove() {
 
 int CountCoveredTargets() {
   std::fill(std::begin(Board.HudLit), std::end(Board.HudLit), false);
-  const int64_t targets = std::clamp<int64_t>(Board.CrateCount, 0, kTargetEntries);
+  const int64_t targets = std::clamp<int64_t>(Board.CrateCount, 0, kTargetListEntries);
   int covered = 0;
   for (int64_t i = 1; i <= targets; ++i) {
     if (CrateAt(Board.TargetList[i][0], Board.TargetList[i][1])) ++covered;

@@ -1,7 +1,7 @@
 // The log file and the system report written at start.
-#include "game/log.h"
+#include "game/core/log.h"
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "runtime/data/files.h"
 #include "runtime/runtime.h"
 
@@ -50,7 +50,7 @@ void LogStart() {
   LogValue(u"Available CPU cores:", cpu_count(1));
   LogValue(u"Total physical memory:", memory_status(0));
   LogValue(u"Free physical memory:", memory_status(1));
-  LogValue(u"Number of desktops:", Display.DesktopCount);
+  LogValue(u"Number of desktops:", GameDisplay.DesktopCount);
   LogValue(u"Operating system:", os_version());
 
   LogLine(u"");

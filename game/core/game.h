@@ -42,7 +42,7 @@ struct DisplayRecord {
   int OffsetY = 0;
   int DesktopCount = 1;  // number of monitors, for the log's report
 };
-extern DisplayRecord Display;
+extern DisplayRecord GameDisplay;
 
 // One level of the map pack, in the pack's index order.
 struct LevelRecord {

@@ -1,6 +1,6 @@
 // The game's preferences: which keys Cratevale.prefs holds, in which order, with which defaults,
 // and how values a player typed by hand are kept within what the game can use.
-#include "game/preferences.h"
+#include "game/core/preferences.h"
 
 #include "runtime/data/prefs.h"
 

@@ -3,10 +3,10 @@
 //
 // A zip pack's entries are read into memory and parsed by the preferences engine from there.
 // Entry names come from the archive and are only ever compared, never used as paths.
-#include "game/languages.h"
+#include "game/core/languages.h"
 
-#include "game/game.h"
-#include "game/log.h"
+#include "game/core/game.h"
+#include "game/core/log.h"
 #include "runtime/data/files.h"
 #include "runtime/data/pack.h"
 #include "runtime/data/prefs.h"

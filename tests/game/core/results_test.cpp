@@ -1,12 +1,12 @@
 // The level results file: its lines, missing and extra lines, and saving without losing the old
 // file.
-#include "game/results.h"
+#include "game/core/results.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

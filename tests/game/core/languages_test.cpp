@@ -1,4 +1,4 @@
-#include "game/languages.h"
+#include "game/core/languages.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "game/game.h"
-#include "game/log.h"
+#include "game/core/game.h"
+#include "game/core/log.h"
 #include "runtime/data/files.h"
 #include "tests/support/pack_files.h"
 #include "tests/support/temp_folder.h"

@@ -1,4 +1,4 @@
-#include "game/log.h"
+#include "game/core/log.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "runtime/data/files.h"
 #include "runtime/runtime.h"
 #include "tests/support/temp_folder.h"
@@ -50,7 +50,7 @@ TEST_F(LogTest, ReportIsWrittenInOrderWithTabbedValues) {
   Settings.GameScreen = 2;
   Settings.MusicOn = 0;
   Settings.Resolution = 4;
-  Display.DesktopCount = 2;
+  GameDisplay.DesktopCount = 2;
   LogStart();
   LogInitialSettings();
   LogAvailableLanguages({u"Deutsch", u"English"});

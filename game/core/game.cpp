@@ -1,8 +1,8 @@
 // The process-wide records of the game.
-#include "game/game.h"
+#include "game/core/game.h"
 
 SettingsRecord Settings;
 FolderRecord Folders;
-DisplayRecord Display;
+DisplayRecord GameDisplay;
 std::vector<LevelRecord> LevelList;
 int GameState = StudioSplash;

@@ -2,7 +2,7 @@
 // executable's or the player's folder and written once at the normal end into `SaveTo`.
 #pragma once
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "runtime/data/text.h"
 
 constexpr const char16_t* kPreferencesFileName = u"Cratevale.prefs";

@@ -1,17 +1,16 @@
 // The board's move rules, the move animation and the covered-target count.
-#include "game/board.h"
+#include "game/core/board.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "game/game.h"
+#include "game/core/game.h"
 #include "tools/mapwriter/mapwriter.h"
 
 namespace {
 
-constexpr double kTile = 64;
 using Cells = std::vector<std::pair<int, int>>;
 
 // A map from rows of the common plain-text level notation: "#" wall, "$" crate, "." target,
@@ -42,8 +41,12 @@ MapRecord MapFromRows(const std::vector<std::string>& rows, int layers = 3) {
 // Sets a level up with the keeper already facing `facing`, as after an earlier turn.
 void StartLevel(const std::vector<std::string>& rows, int facing = FacingNone, int layers = 3) {
   Board.Facing = facing;
-  SetBoardTileSize(kTile);
   SetUpBoard(MapFromRows(rows, layers));
+}
+
+// The keeper's picture as the play screen shows it: standing or pushing, turned as his pose says.
+int Sprite() {
+  return (Board.PosePushing ? SpriteKeeperPushing : SpriteKeeperStanding) + Board.PoseFacing - FacingLeft;
 }
 
 void FinishMove() {
@@ -65,14 +68,14 @@ TEST(Board, FirstPressOnlyTurns) {
   EXPECT_EQ(Board.Facing, FacingNone);
   EXPECT_EQ(RequestMove(FacingRight), kMoveIdle);
   EXPECT_EQ(Board.Facing, FacingRight);
-  EXPECT_EQ(Board.PlayerSprite, SpriteKeeperStanding + 1);
+  EXPECT_EQ(Sprite(), SpriteKeeperStanding + 1);
   EXPECT_EQ(Board.StepCount, 0);
   EXPECT_EQ(Board.PlayerX, 1);
 
   // A press in another direction turns again, also into a wall.
   EXPECT_EQ(RequestMove(FacingUp), kMoveIdle);
   EXPECT_EQ(Board.Facing, FacingUp);
-  EXPECT_EQ(Board.PlayerSprite, SpriteKeeperStanding + 2);
+  EXPECT_EQ(Sprite(), SpriteKeeperStanding + 2);
   EXPECT_EQ(Board.StepCount, 0);
 }
 
@@ -82,7 +85,7 @@ struct MoveCase {
   int direction;
   int state;            // MoveState right after the request
   int steps;            // StepCount after it
-  int sprite;           // PlayerSprite after it
+  int sprite;           // the keeper's picture after it
   std::pair<int, int> keeper;                // after the move has finished
   Cells crates;  // after the move has finished
 };
@@ -107,7 +110,7 @@ TEST(Board, MoveRequestsWalkPushOrStay) {
     StartLevel(c.rows, c.direction);
     EXPECT_EQ(RequestMove(c.direction), c.state);
     EXPECT_EQ(Board.StepCount, c.steps);
-    EXPECT_EQ(Board.PlayerSprite, c.sprite);
+    EXPECT_EQ(Sprite(), c.sprite);
     FinishMove();
     EXPECT_EQ(std::make_pair(int(Board.PlayerX), int(Board.PlayerY)), c.keeper);
     EXPECT_EQ(Crates(), c.crates);
@@ -118,10 +121,10 @@ TEST(Board, PushIntoWallChangesNothingNotEvenThePicture) {
   StartLevel({"######", "#@$ ##", "######"}, FacingRight);
   RequestMove(FacingRight);
   FinishMove();
-  ASSERT_EQ(Board.PlayerSprite, SpriteKeeperPushing + 1);
+  ASSERT_EQ(Sprite(), SpriteKeeperPushing + 1);
   const BoardRecord before = Board;
   EXPECT_EQ(RequestMove(FacingRight), kMoveIdle);
-  EXPECT_EQ(Board.PlayerSprite, SpriteKeeperPushing + 1);
+  EXPECT_EQ(Sprite(), SpriteKeeperPushing + 1);
   EXPECT_EQ(Board.StepCount, before.StepCount);
   EXPECT_EQ(Crates(), (Cells{{3, 1}}));
 }
@@ -130,9 +133,9 @@ TEST(Board, PushIntoTwoCratesShowsTheStandingPicture) {
   StartLevel({"#######", "#@$ $ #", "#######"}, FacingRight);
   RequestMove(FacingRight);
   FinishMove();
-  ASSERT_EQ(Board.PlayerSprite, SpriteKeeperPushing + 1);
+  ASSERT_EQ(Sprite(), SpriteKeeperPushing + 1);
   EXPECT_EQ(RequestMove(FacingRight), kMoveIdle);
-  EXPECT_EQ(Board.PlayerSprite, SpriteKeeperStanding + 1);
+  EXPECT_EQ(Sprite(), SpriteKeeperStanding + 1);
   EXPECT_EQ(Board.Facing, FacingRight);
   EXPECT_EQ(Board.StepCount, 1);
 }
@@ -177,16 +180,16 @@ TEST(Board, KeeperNeverLeavesTheMap) {
 TEST(Board, OneMoveTakesEightFramesWithTheKeeperAtEachEighth) {
   StartLevel({"#####", "#@$.#", "#####"}, FacingRight);
   ASSERT_EQ(RequestMove(FacingRight), kPushRight);
-  std::vector<double> drawn;
+  std::vector<int> drawn;
   while (Board.MoveState != kMoveIdle && drawn.size() < 20) {
-    drawn.push_back(Board.MoveOffset);  // what the play screen draws this frame
+    drawn.push_back(Board.MoveFrame);  // the eighths of a cell the play screen draws this frame
     AdvanceMove();
   }
   ASSERT_EQ(drawn.size(), static_cast<size_t>(kMoveFrames));
-  for (int frame = 0; frame < kMoveFrames; ++frame) EXPECT_DOUBLE_EQ(drawn[frame], kTile * (frame + 1) / 8);
-  EXPECT_EQ(Board.MoveOffset, kTile / 8);
+  for (int frame = 0; frame < kMoveFrames; ++frame) EXPECT_EQ(drawn[frame], frame + 1);
+  EXPECT_EQ(Board.MoveFrame, 1);
   EXPECT_EQ(Board.PushedCrate[0], -1);
-  EXPECT_EQ(Board.PlayerSprite, SpriteKeeperPushing + 1);  // stays until the next move or turn
+  EXPECT_EQ(Sprite(), SpriteKeeperPushing + 1);  // stays until the next move or turn
   EXPECT_EQ(CountCoveredTargets(), 1);
 }
 
@@ -212,16 +215,6 @@ TEST(Board, RequestsDuringAMoveAreIgnored) {
   EXPECT_EQ(Board.StepCount, 1);
 }
 
-TEST(Board, TileSizeChangedDuringAMoveStillEndsIt) {
-  StartLevel({"#####", "#@  #", "#####"}, FacingRight);
-  RequestMove(FacingRight);
-  for (int i = 0; i < 5; ++i) AdvanceMove();
-  SetBoardTileSize(kTile / 2);
-  for (int i = 0; i < kMoveFrames && Board.MoveState != kMoveIdle; ++i) AdvanceMove();
-  EXPECT_EQ(Board.MoveState, kMoveIdle);
-  EXPECT_EQ(Board.PlayerX, 2);
-}
-
 TEST(Board, RestartDuringAMoveCancelsIt) {
   const std::vector<std::string> rows = {"######", "#@$ .#", "######"};
   StartLevel(rows, FacingRight);
@@ -229,14 +222,14 @@ TEST(Board, RestartDuringAMoveCancelsIt) {
   for (int i = 0; i < 7; ++i) AdvanceMove();
   SetUpBoard(MapFromRows(rows));
   EXPECT_EQ(Board.MoveState, kMoveIdle);
-  EXPECT_EQ(Board.MoveOffset, kTile / 8);
+  EXPECT_EQ(Board.MoveFrame, 1);
   EXPECT_EQ(Board.PushedCrate[0], -1);
   EXPECT_EQ(Board.StepCount, 0);
   AdvanceMove();
   EXPECT_EQ(Crates(), (Cells{{2, 1}}));
   EXPECT_EQ(Board.PlayerX, 1);
   EXPECT_EQ(Board.Facing, FacingRight);  // kept from before the restart
-  EXPECT_EQ(Board.PlayerSprite, SpriteKeeperStanding);
+  EXPECT_EQ(Sprite(), SpriteKeeperStanding);
 }
 
 TEST(Board, CoveredTargetsLightHudIconsFromTheFirst) {
@@ -256,7 +249,7 @@ TEST(Board, LevelWithoutCratesIsSolvedAtOnce) {
   EXPECT_EQ(Board.CrateCount, 0);
   EXPECT_EQ(CountCoveredTargets(), Board.CrateCount);
   // So is the empty record of a missing or malformed map.
-  SetUpBoardForLevel(u"no such level");
+  SetUpBoard(MapRecord());
   EXPECT_EQ(CountCoveredTargets(), Board.CrateCount);
 }
 
