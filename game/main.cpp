@@ -1,12 +1,11 @@
-// The process entry of Cratevale.
-#include <cstdio>
-
-#include "game/core/game.h"
-#include "runtime/data/files.h"
-#include "runtime/data/text.h"
+// The process entry of Cratevale: start-up, the frame loop, the end.
+#include "game/main_loop.h"
+#include "game/startup.h"
 
 int main(int argc, char** argv) {
-  program_set_arguments(argc, argv);
-  std::printf("%s %s\n", text_to_utf8(kGameTitle).c_str(), text_to_utf8(kGameVersion).c_str());
+  if (StartUp(argc, argv)) {
+    RunMainLoop();
+    ShutDown();
+  }
   return 0;
 }

@@ -55,6 +55,54 @@ struct LevelRecord {
 };
 extern std::vector<LevelRecord> LevelList;
 
+// The window sizes of windowed mode, "1024x576" to "3840x2160"; Settings.Resolution indexes it.
+extern const std::vector<Text> ResolutionList;
+// The width and height of a resolution list entry; an index outside the list gives entry 1.
+void ResolutionSize(int64_t index, int* width, int* height);
+
+// The frame loop's own values: the level under way and its clock (milliseconds of the runtime's
+// elapsed-time counter), the music playing, the splash and spin timers.
+struct LoopRecord {
+  int QuitRequested = 0;
+  int FatalEnd = 0;        // the loop ends after an error box; nothing is saved
+  int InLevel = 0;         // a level is under way (from its start until solved or abandoned)
+  Text CurrentLevelName;
+  int64_t LevelStartTime = 0;
+  int64_t PauseStartTime = 0;
+  int64_t MusicChannel = 0;
+  int SplashTimer = 0;
+  int SpinTimer = 0;
+  double SpinStep = 0.01;  // degrees the title background turns each frame
+  int JoystickCount = 0;
+  int ScreenReopened = 0;  // set when confirmed settings need the screen closed and opened again
+};
+extern LoopRecord Loop;
+
+// What the panels show: the highlighted entries, the slide-in counters (a panel with a counter
+// above 0 is still sliding in and ignores its confirm key), the level carousel and the settings
+// panel's working copies.
+struct MenuRecord {
+  int MainMenuChoice = 1;  // 1-4
+  int InGameChoice = 1;    // 1-4
+  int SettingsChoice = 1;  // 1-6
+  int QuitChoice = 1;      // 1-2
+  int CompleteChoice = 1;  // 1-3
+  int MainMenuSlide = 0;
+  int CreditsSlide = 0;
+  int SettingsSlide = 0;
+  int QuitSlide = 0;
+  int64_t LevelIndex = 0;      // the carousel's centre card, an index into LevelList
+  int CarouselDirection = 0;   // 0 still, 1 towards the next level, 2 towards the previous
+  int64_t CarouselOffset = 45;
+  Text PendingLanguage;
+  int PendingMusic = 1;
+  int PendingScreen = 0;
+  int PendingResolution = 1;
+};
+extern MenuRecord Menus;
+
+constexpr int kSlideFrames = 5;  // a panel slides in over this many frames
+
 // The screen the main loop shows.
 enum GameStates {
   StudioSplash = 0,
@@ -100,6 +148,9 @@ constexpr int SpriteLevelComplete = 25;
 constexpr int SpriteQuitQuestion = 26;
 constexpr int SpriteCredits = 27;
 constexpr int SpriteGameComplete = 28;
+
+// Sprite 0 holds the last screenshot; card sprites and tile sprites are allocated as needed.
+constexpr int SpriteScreenshot = 0;
 
 // Images, fonts, windows.
 constexpr int ImageLockMark = 16;
