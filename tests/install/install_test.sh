@@ -98,7 +98,7 @@ grep -q 'docs/screenshot-menu.png</image>' "$metainfo" || fail "the metainfo has
 grep -q 'docs/screenshot-level.png</image>' "$metainfo" || fail "the metainfo has no level screenshot"
 man_warnings=$(zcat "$root/usr/share/man/man6/cratevale.6.gz" | groff -man -Tutf8 -ww -z 2>&1)
 [ -z "$man_warnings" ] || fail "groff warns about the manual page: $man_warnings"
-manual=$(zcat "$root/usr/share/man/man6/cratevale.6.gz" | MANWIDTH=200 man -l - 2>/dev/null)
+manual=$(zcat "$root/usr/share/man/man6/cratevale.6.gz" | groff -man -Tutf8 -rLL=200n -rHY=0 -P-cbou)
 for word in /LOG Cratevale.prefs Cratevale.scores "Log YYYY-MM-DD--hh-mm-ss.log" \
   "Cratevale DD-MM-YYYY hh-mm-ss.png" Return Escape "Arrow keys"; do
   grep -qF -- "$word" <<<"$manual" || fail "the manual page does not mention $word"
