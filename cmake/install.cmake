@@ -91,7 +91,9 @@ if(NOT CRATEVALE_SANITIZE)
   endif()
   add_test(NAME install_layout
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/install_test.sh ${install_test_arguments})
-  set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 600)
+  # Both tests install from the same build folder, which holds cmake's install manifest.
+  set_tests_properties(install_layout PROPERTIES LABELS install RESOURCE_LOCK install_manifest
+                       TIMEOUT 600)
   add_test(NAME install_run
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/installed_run_test.sh ${CMAKE_BINARY_DIR})
   if(CRATEVALE_INSTALLED_RUN_TEST)
@@ -99,6 +101,6 @@ if(NOT CRATEVALE_SANITIZE)
   else()
     set(install_run_disabled ON)
   endif()
-  set_tests_properties(install_run PROPERTIES LABELS "install;x11" RESOURCE_LOCK xserver
+  set_tests_properties(install_run PROPERTIES LABELS "install;x11" RESOURCE_LOCK "xserver;install_manifest"
                        TIMEOUT 300 DISABLED ${install_run_disabled})
 endif()
