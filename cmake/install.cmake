@@ -13,8 +13,9 @@
 
 set(CRATEVALE_APP_ID com.torvelin.cratevale)
 set(CRATEVALE_GAME_FOLDER lib/games/cratevale)
+# The metainfo's home page; its screenshots are this address + docs/screenshot-*.png.
 set(CRATEVALE_WEB_BASE "https://cratevale.example/" CACHE STRING
-    "Web address (ending in /) under which the repository's docs/ folder is published; the metainfo's screenshots point there")
+    "Web address (ending in /) where the repository's docs/ folder is published")
 set(CRATEVALE_ICON_SIZES 48 64 128 256)
 set(packaging_source ${CMAKE_SOURCE_DIR}/packaging)
 set(packaging_build ${CMAKE_BINARY_DIR}/packaging)
@@ -101,6 +102,7 @@ if(NOT CRATEVALE_SANITIZE)
   else()
     set(install_run_disabled ON)
   endif()
-  set_tests_properties(install_run PROPERTIES LABELS "install;x11" RESOURCE_LOCK "xserver;install_manifest"
-                       TIMEOUT 300 DISABLED ${install_run_disabled})
+  set_tests_properties(install_run PROPERTIES LABELS "install;x11"
+                       RESOURCE_LOCK "xserver;install_manifest" TIMEOUT 300
+                       DISABLED ${install_run_disabled})
 endif()

@@ -77,6 +77,19 @@ for pack in Cratevale.data Cratevale.maps Cratevale.languages; do
   cmp -s "$pack_dir/$pack" "$root/$game/$pack" || fail "installed $pack differs from the built one"
 done
 
+# The icons are tiles on a see-through ground: clear corners, an opaque middle.
+alpha_at() {  # alpha (0-255) of pixel x, y of a PNG
+  pngtopnm -alpha "$1" | pamcut -left "$2" -top "$3" -width 1 -height 1 | pnmtoplainpnm |
+    tail -n 1 | tr -d ' '
+}
+for size in "${icon_sizes[@]}"; do
+  icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/cratevale.png"
+  [ "$(alpha_at "$icon" 0 0)" = 0 ] && [ "$(alpha_at "$icon" $((size - 1)) $((size - 1)))" = 0 ] ||
+    fail "the ${size}px icon's corners are not see-through"
+  [ "$(alpha_at "$icon" $((size / 2)) $((size / 2)))" = 255 ] ||
+    fail "the ${size}px icon's middle is not opaque"
+done
+
 # The icons come out of the icon tool byte for byte the same on every run.
 "$build/icon" "$tmp/icons-again" "${icon_sizes[@]}"
 for size in "${icon_sizes[@]}"; do
