@@ -16,3 +16,15 @@ MemoryBlock memory_allocate(int64_t size) {
     return MemoryBlock();
   }
 }
+
+bool memory_append(MemoryBlock& block, const uint8_t* bytes, size_t count) {
+  if (count == 0) return true;
+  constexpr uint64_t kLimit = kMaxBlockSize;
+  if (!bytes || block.size() > kLimit || count > kLimit - block.size()) return false;
+  try {
+    block.insert(block.end(), bytes, bytes + count);
+  } catch (const std::bad_alloc&) {
+    return false;  // the growth failed before the block changed
+  }
+  return true;
+}

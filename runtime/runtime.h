@@ -97,7 +97,16 @@ class ObjectTable {
 
 // A block of bytes that knows its own size, zero-filled when made. Pack entries are extracted
 // into memory blocks and every decoder bounds its reads by the block's size.
+//
+// Memory whose size comes from data (pictures, sounds, pack entries, encoded files) is had only
+// through the two calls below, which report a failure instead of throwing: no exception ever
+// leaves a runtime call, and a size that cannot be had makes the call fail like bad data does.
 using MemoryBlock = std::vector<uint8_t>;
 
-// A zero-filled block of `size` bytes; an empty block when the size is negative or cannot be had.
+// A zero-filled block of `size` bytes; an empty block when the size is not positive, is larger
+// than any block the runtime makes, or cannot be had.
 MemoryBlock memory_allocate(int64_t size);
+
+// Appends `count` bytes to the block. False when the grown block would be larger than any block
+// the runtime makes or its memory cannot be had; the block then keeps what it held.
+bool memory_append(MemoryBlock& block, const uint8_t* bytes, size_t count);

@@ -1,7 +1,8 @@
 // Files, directories, paths, locations, dates, the clock and machine figures.
 //
-// Lines are read byte by byte: UTF-8 sequences are decoded as they come (a malformed byte reads
-// as "?"), and a line ends at LF, CR, CR LF, a zero byte or the end of the file.
+// Lines are read byte by byte up to their end (LF, CR, CR LF, a zero byte or the end of the
+// file); a UTF-8 line's bytes are then decoded by the runtime's one decoder, text_from_utf8 (a
+// malformed sequence reads as "?").
 #include "runtime/data/files.h"
 
 #include <cpuid.h>
@@ -90,53 +91,14 @@ void ConsumeLineEnd(FILE* stream, int c) {
   if (next != '\n' && next != EOF) std::ungetc(next, stream);
 }
 
+// Every line end is an ASCII byte, which no UTF-8 sequence contains: the line's bytes can be
+// gathered first and decoded whole.
 Text ReadUtf8Line(FILE* stream) {
-  Text line;
+  std::string bytes;
   int c;
-  while (!IsLineEnd(c = std::fgetc(stream))) {
-    int extra = 0;
-    uint32_t cp = 0;
-    if (c < 0x80) {
-      line.push_back(static_cast<char16_t>(c));
-      continue;
-    } else if (c >= 0xC0 && c <= 0xDF) {
-      extra = 1, cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF7) {
-      extra = 3, cp = c & 0x07;
-    } else {
-      line.push_back(u'?');
-      continue;
-    }
-    // A continuation byte that is missing leaves the byte for the next character, so a
-    // truncated sequence can never swallow a line end.
-    bool valid = true;
-    for (int k = 0; k < extra; ++k) {
-      const int b = std::fgetc(stream);
-      if (b == EOF || (b & 0xC0) != 0x80) {
-        if (b != EOF) std::ungetc(b, stream);
-        valid = false;
-        break;
-      }
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    // An over-long form (a NUL or "/" spelled in two or three bytes, say) is no character.
-    const uint32_t shortest[] = {0, 0x80, 0x800, 0x10000};
-    if (!valid || cp < shortest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      line.push_back(u'?');
-      continue;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      line.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      line.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      line.push_back(static_cast<char16_t>(cp));
-    }
-  }
+  while (!IsLineEnd(c = std::fgetc(stream))) bytes.push_back(static_cast<char>(c));
   ConsumeLineEnd(stream, c);
-  return line;
+  return text_from_utf8(bytes);
 }
 
 Text ReadLatin1Line(FILE* stream) {

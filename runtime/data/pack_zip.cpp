@@ -228,7 +228,7 @@ int64_t ExtractWhole(void* record, const Text& entry, int64_t limit, MemoryBlock
     if (read < 0) return -1;
     if (read == 0) break;
     if (read > limit - static_cast<int64_t>(data.size())) return -1;
-    data.insert(data.end(), chunk, chunk + read);
+    if (!memory_append(data, chunk, static_cast<size_t>(read))) return -1;
   }
   *block = std::move(data);
   return static_cast<int64_t>(block->size());

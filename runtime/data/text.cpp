@@ -12,7 +12,17 @@
 
 namespace {
 
+// What a lone surrogate becomes on its way out to UTF-8, which has no form for it.
 constexpr char16_t kReplacement = 0xFFFD;
+// What a malformed UTF-8 sequence becomes on its way in.
+constexpr char16_t kMalformed = u'?';
+// The least code point that needs a sequence of 1 + index bytes: a smaller one spelled that way
+// is an over-long form.
+constexpr uint32_t kShortestForm[] = {0, 0x80, 0x800, 0x10000};
+constexpr uint32_t kLastCodePoint = 0x10FFFF;
+
+bool IsContinuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
+bool IsSurrogate(uint32_t cp) { return cp >= 0xD800 && cp <= 0xDFFF; }
 
 void AppendCodePoint(Text& out, uint32_t cp) {
   if (cp >= 0x10000) {
@@ -71,38 +81,35 @@ Text text_from_utf8(std::string_view utf8) {
   out.reserve(utf8.size());
   size_t i = 0;
   while (i < utf8.size()) {
-    const uint8_t lead = static_cast<uint8_t>(utf8[i]);
+    const uint8_t lead = static_cast<uint8_t>(utf8[i++]);
     int extra = 0;
     uint32_t cp = 0;
     if (lead < 0x80) {
       out.push_back(lead);
-      ++i;
       continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
+    } else if (lead >= 0xC0 && lead <= 0xDF) {
       extra = 1, cp = lead & 0x1F;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
       extra = 2, cp = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
+    } else if (lead >= 0xF0 && lead <= 0xF7) {
       extra = 3, cp = lead & 0x07;
     } else {
-      out.push_back(kReplacement);
-      ++i;
+      out.push_back(kMalformed);  // a stray continuation byte or a lead byte of no sequence
       continue;
     }
-    bool valid = i + extra < utf8.size();
-    for (int k = 1; valid && k <= extra; ++k) {
-      const uint8_t b = static_cast<uint8_t>(utf8[i + k]);
-      if ((b & 0xC0) != 0x80) valid = false;
-      else cp = (cp << 6) | (b & 0x3F);
+    // The sequence takes its continuation bytes while they come. A byte that should have been one
+    // is left for the next character, so a sequence cut short never swallows what follows it.
+    int taken = 0;
+    while (taken < extra && i < utf8.size() && IsContinuation(static_cast<uint8_t>(utf8[i]))) {
+      cp = (cp << 6) | (static_cast<uint8_t>(utf8[i]) & 0x3F);
+      ++taken, ++i;
     }
-    const uint32_t minimum[] = {0, 0x80, 0x800, 0x10000};
-    if (!valid || cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out.push_back(kReplacement);
-      ++i;
+    // An over-long form (a NUL or "/" spelled in two or three bytes, say) is no character.
+    if (taken < extra || cp < kShortestForm[extra] || cp > kLastCodePoint || IsSurrogate(cp)) {
+      out.push_back(kMalformed);
       continue;
     }
     AppendCodePoint(out, cp);
-    i += extra + 1;
   }
   return out;
 }
@@ -116,7 +123,7 @@ std::string text_to_utf8(const Text& text) {
         text[i + 1] <= 0xDFFF) {
       cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+    } else if (IsSurrogate(cp)) {
       cp = kReplacement;  // a lone surrogate has no UTF-8 form
     }
     AppendUtf8(out, cp);

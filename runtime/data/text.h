@@ -11,8 +11,11 @@ using Text = std::u16string;
 // Sets the locale from the environment; called once when the runtime starts.
 void text_init();
 
-// Conversion at the system boundary. Invalid UTF-8 bytes become U+FFFD; surrogate pairs are
-// joined into one code point on the way out and split on the way in.
+// Conversion at the system boundary, the one UTF-8 decoder of the runtime (file lines, names and
+// environment values all come through it). Each malformed sequence becomes one "?": a stray byte,
+// a sequence cut short (the byte that cut it starts the next character), an over-long form, an
+// encoded surrogate or a code point beyond U+10FFFF. Surrogate pairs are joined into one code
+// point on the way out (a lone surrogate goes out as U+FFFD) and split on the way in.
 Text text_from_utf8(std::string_view utf8);
 std::string text_to_utf8(const Text& text);
 Text text_from_latin1(std::string_view latin1);

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
-#include <new>
 
 namespace {
 
@@ -67,10 +66,12 @@ const ImageEncoder* FindEncoder(int32_t tag) {
   return nullptr;
 }
 
-// Depth 32 rows composited over white into 24-bit rows padded to a multiple of 4 bytes.
-std::vector<uint8_t> CompositeOverWhite(const PixelRows& rows, PixelRows* out) {
+// Depth 32 rows composited over white into 24-bit rows padded to a multiple of 4 bytes; empty
+// when their memory cannot be had.
+MemoryBlock CompositeOverWhite(const PixelRows& rows, PixelRows* out) {
   const int64_t pitch = (int64_t{rows.width} * 3 + 3) / 4 * 4;
-  std::vector<uint8_t> bytes(static_cast<size_t>(pitch * rows.height), 0);
+  MemoryBlock bytes = memory_allocate(pitch * rows.height);
+  if (bytes.empty()) return bytes;
   for (int y = 0; y < rows.height; ++y) {
     const uint8_t* from = rows.bytes.data() + rows.pitch * y;
     uint8_t* to = bytes.data() + pitch * y;
@@ -143,6 +144,8 @@ int64_t image_load_from_memory(int64_t number, std::span<const uint8_t> data) {
     return Fail(number);
   }
   const int64_t pitch = image_row_pitch(width, depth);
+  // The pixbuf takes these pixels over and frees them with g_free, so they come from GLib's
+  // allocator, which reports failure with null as memory_allocate does with an empty block.
   // Zeroed so that the padding of 24-bit rows is defined; large blocks come zeroed from the system.
   auto* pixels = static_cast<uint8_t*>(g_try_malloc0(static_cast<gsize>(pitch * height)));
   if (!pixels) {
@@ -178,13 +181,10 @@ int64_t image_load(int64_t number, const Text& file_name) {
       info.st_size > kMaxFileBytes) {
     return Fail(number);
   }
-  const auto size = static_cast<size_t>(info.st_size);
-  auto* bytes = static_cast<uint8_t*>(g_try_malloc(size));
-  if (!bytes) return Fail(number);
-  const size_t got = std::fread(bytes, 1, size, file.get());
-  const int64_t loaded = got == size ? image_load_from_memory(number, {bytes, size}) : Fail(number);
-  g_free(bytes);
-  return loaded;
+  MemoryBlock bytes = memory_allocate(info.st_size);
+  if (bytes.empty()) return Fail(number);
+  const size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+  return got == bytes.size() ? image_load_from_memory(number, bytes) : Fail(number);
 }
 
 int64_t image_copy_region(int64_t source, int64_t target, int x, int y, int width, int height) {
@@ -307,12 +307,8 @@ int image_decode_memory(std::span<const uint8_t> data, int flags, DecodedPicture
   const int64_t pitch = int64_t{result.width} * BytesPerPixel(result.depth);
   int decoded = 0;
   if (result.width > 0 && result.height > 0) {
-    try {
-      result.pixels.resize(static_cast<size_t>(pitch * result.height));
-      decoded = image_decode(result.pixels.data(), pitch, flags);
-    } catch (const std::bad_alloc&) {
-      decoded = 0;
-    }
+    result.pixels = memory_allocate(pitch * result.height);
+    if (!result.pixels.empty()) decoded = image_decode(result.pixels.data(), pitch, flags);
   }
   image_decode_close();
   if (!decoded) return 0;
@@ -330,12 +326,8 @@ int image_encode(const Text& file_name, int32_t format, const PixelRows& rows, i
   }
   if (!encoder->write_rgb) return 0;
   PixelRows opaque;
-  std::vector<uint8_t> bytes;
-  try {
-    bytes = CompositeOverWhite(rows, &opaque);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
+  const MemoryBlock bytes = CompositeOverWhite(rows, &opaque);
+  if (bytes.empty()) return 0;
   opaque.bytes = bytes;
   return encoder->write_rgb(name, opaque, option);
 }

@@ -167,7 +167,7 @@ struct DecodedPicture {
   int depth = 0;  // 24 or 32
   int source_depth = 0;
   int32_t format = 0;
-  std::vector<uint8_t> pixels;
+  MemoryBlock pixels;
 };
 
 // Identifies and decodes in one step, top row first (bottom row first with kImageBottomUp).

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kKeyPress = 2;
-constexpr int kKeyRelease = 3;
 constexpr unsigned long kFirstPrintable = 32;
 constexpr unsigned long kLastPrintable = 126;
 constexpr int kLowerCaseOffset = 'a' - 'A';
@@ -73,11 +71,11 @@ int key_code_of_symbol(unsigned long symbol) {
   return -1;
 }
 
-void key_event(int type, unsigned long symbol) {
-  if (type != kKeyPress && type != kKeyRelease) return;
+void key_event(KeyEventType type, unsigned long symbol) {
+  if (type != kKeyPressed && type != kKeyReleased) return;
   const int code = key_code_of_symbol(symbol);
   if (!ValidCode(code)) return;
-  Keyboard.down[code] = type == kKeyPress ? 1 : 0;
+  Keyboard.down[code] = type == kKeyPressed ? 1 : 0;
 }
 
 int keyboard_init() {

@@ -4,6 +4,8 @@
 // keys the numbers below.
 #pragma once
 
+#include "runtime/display/input_hooks.h"
+
 constexpr int kKeyCodeCount = 512;
 constexpr int kAnyKey = -1;
 
@@ -50,8 +52,8 @@ int key_released(int code);
 // Removes the handlers from the screen's hooks.
 void keyboard_shutdown();
 
-// The key handler: type 2 press, 3 release, with the key's X keysym (or GDK keyval, the same
-// numbers). Symbols without a code are ignored.
-void key_event(int type, unsigned long symbol);
+// The key handler: a press or release of the key with that X keysym (or GDK keyval, the same
+// numbers). Symbols without a code, and types other than a press or a release, are ignored.
+void key_event(KeyEventType type, unsigned long symbol);
 // The code for a key symbol, or -1 when the key has none.
 int key_code_of_symbol(unsigned long symbol);

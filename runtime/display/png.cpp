@@ -131,13 +131,7 @@ struct PngSink {
 
 void WriteToMemory(png_structp png, png_bytep bytes, png_size_t length) {
   auto* memory = static_cast<MemoryBlock*>(png_get_io_ptr(png));
-  bool failed = false;
-  try {
-    memory->insert(memory->end(), bytes, bytes + length);
-  } catch (...) {
-    failed = true;
-  }
-  if (failed) png_error(png, "out of memory");
+  if (!memory_append(*memory, bytes, length)) png_error(png, "out of memory");
 }
 
 void FlushNothing(png_structp) {}

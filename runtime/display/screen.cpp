@@ -33,6 +33,9 @@ constexpr int64_t kSpinMicroseconds = 2000;
 // How long opening full screen waits for its window to become viewable.
 constexpr int64_t kMapWaitMicroseconds = 1000000;
 
+// Sprites are rectangle textures: texel coordinates run in pixels and any size is allowed.
+constexpr GLenum kTextureTarget = GL_TEXTURE_RECTANGLE_ARB;
+
 constexpr long kFullScreenEventMask = KeyPressMask | KeyReleaseMask | ButtonPressMask |
                                       ButtonReleaseMask | PointerMotionMask | ButtonMotionMask |
                                       ExposureMask | StructureNotifyMask;
@@ -57,7 +60,7 @@ struct ScreenState {
   SavedMode saved_mode;
   int width = 0, height = 0;
   int depth = 0;
-  GLenum texture_target = GL_TEXTURE_RECTANGLE_ARB;
+  GLenum texture_target = kTextureTarget;
   bool windowed = false;
   bool active = false;
   Cursor hidden_cursor = 0;
@@ -155,8 +158,8 @@ bool SetUpGl(int width, int height, int depth, int flip_mode) {
   glEnable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   SetProjection(width, height);
-  glEnable(GL_TEXTURE_RECTANGLE_ARB);
-  TheScreen.texture_target = GL_TEXTURE_RECTANGLE_ARB;
+  glEnable(kTextureTarget);
+  TheScreen.texture_target = kTextureTarget;
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   TheScreen.active = true;
   TheScreen.depth = depth;
@@ -259,7 +262,8 @@ void RestoreMode(Display* display, SavedMode& saved) {
 
 // Key events go to the keyboard service and stop there, so that GTK does not act on them.
 gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer) {
-  if (ScreenHooks.key_hook) ScreenHooks.key_hook(event->type == GDK_KEY_PRESS ? 2 : 3, event->keyval);
+  if (!ScreenHooks.key_hook) return TRUE;
+  ScreenHooks.key_hook(event->type == GDK_KEY_PRESS ? kKeyPressed : kKeyReleased, event->keyval);
   return TRUE;
 }
 
@@ -556,7 +560,9 @@ void screen_pump_events() {
     switch (event.type) {
       case KeyPress:
       case KeyRelease:
-        if (ScreenHooks.key_hook) ScreenHooks.key_hook(event.type, XLookupKeysym(&event.xkey, 0));
+        if (ScreenHooks.key_hook) {
+          ScreenHooks.key_hook(event.type == KeyPress ? kKeyPressed : kKeyReleased, XLookupKeysym(&event.xkey, 0));
+        }
         break;
       case ButtonPress:
       case ButtonRelease:

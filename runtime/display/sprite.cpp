@@ -8,9 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
 #include <numbers>
-#include <vector>
 
 #include "runtime/display/drawing.h"
 #include "runtime/display/image.h"
@@ -18,6 +16,15 @@
 #include "runtime/runtime.h"
 
 namespace {
+
+// ---- Constants ----
+
+// Every texture holds 8-bit RGBA texels, filled from and read back into 8-bit RGBA bytes whose
+// rows (4 bytes a pixel) are always 4-byte aligned.
+constexpr GLint kTextureFormat = GL_RGBA;
+constexpr GLenum kPixelFormat = GL_RGBA;
+constexpr GLenum kPixelType = GL_UNSIGNED_BYTE;
+constexpr GLint kRowAlignment = 4;
 
 // ---- Types ----
 
@@ -35,7 +42,7 @@ struct SpriteObject {
   bool geometry_valid = false;
   float angle = 0;  // radians, counter-clockwise in GL's y-up space
   uint32_t key_colour = 0;
-  std::vector<uint8_t> mask;  // 1 where opaque; only with kSpriteMask
+  MemoryBlock mask;           // 1 where opaque; only with kSpriteMask
   Corner corners[4];          // bottom-left, bottom-right, top-right, top-left
   GLint filter = 0;           // the filters last set on the texture, 0 before any
 
@@ -72,7 +79,7 @@ void SetColour(float red, float green, float blue, float alpha) {
 
 // ---- Pixels ----
 
-using Pixels = std::vector<uint8_t>;  // RGBA, rows bottom-up
+using Pixels = MemoryBlock;  // RGBA, rows bottom-up
 
 // Alpha 0 where red, green and blue equal the key colour, 255 elsewhere.
 void ColourKey(uint8_t* pixels, size_t count, uint32_t key) {
@@ -82,27 +89,25 @@ void ColourKey(uint8_t* pixels, size_t count, uint32_t key) {
   }
 }
 
-void BuildMask(SpriteObject& sprite, const Pixels& pixels) {
-  sprite.mask.assign(pixels.size() / 4, 0);
+// False when the mask's memory cannot be had (the sprite then has none).
+bool BuildMask(SpriteObject& sprite, const Pixels& pixels) {
+  sprite.mask = memory_allocate(static_cast<int64_t>(pixels.size() / 4));
   for (size_t i = 0; i < sprite.mask.size(); ++i) sprite.mask[i] = pixels[i * 4 + 3] == 255 ? 1 : 0;
+  return !sprite.mask.empty();
 }
 
+bool HasFlag(const SpriteObject& sprite, int flag) { return (sprite.flags & flag) != 0; }
+
 // Zero-filled room for the sprite's texture; empty when it cannot be had.
-Pixels TextureBuffer(int width, int height) {
-  try {
-    return Pixels(static_cast<size_t>(width) * height * 4, 0);
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
-}
+Pixels TextureBuffer(int width, int height) { return memory_allocate(int64_t{width} * height * 4); }
 
 // The texture's pixels read back, bottom-up; empty on failure.
 Pixels ReadTexture(const SpriteObject& sprite) {
   Pixels pixels = TextureBuffer(sprite.texture_width, sprite.texture_height);
   if (pixels.empty()) return pixels;
   glBindTexture(screen_texture_target(), sprite.texture);
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glGetTexImage(screen_texture_target(), 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  glPixelStorei(GL_PACK_ALIGNMENT, kRowAlignment);
+  glGetTexImage(screen_texture_target(), 0, kPixelFormat, kPixelType, pixels.data());
   return pixels;
 }
 
@@ -117,14 +122,14 @@ void SetFilter(SpriteObject& sprite) {
 }
 
 // Uploads the whole texture. False when GL refuses it (a size beyond the driver's limit).
-bool Upload(SpriteObject& sprite, const uint8_t* pixels, GLint internal_format) {
+bool Upload(SpriteObject& sprite, const uint8_t* pixels) {
   const GLenum target = screen_texture_target();
   while (glGetError() != GL_NO_ERROR) {
   }
   glBindTexture(target, sprite.texture);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(target, 0, internal_format, sprite.texture_width, sprite.texture_height, 0, GL_RGBA,
-               GL_UNSIGNED_BYTE, pixels);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, kRowAlignment);
+  glTexImage2D(target, 0, kTextureFormat, sprite.texture_width, sprite.texture_height, 0, kPixelFormat, kPixelType,
+               pixels);
   sprite.filter = 0;
   SetFilter(sprite);
   return glGetError() == GL_NO_ERROR;
@@ -153,10 +158,10 @@ SpriteObject* NewSprite(int64_t number, int width, int height, int depth, int fl
 }
 
 // Uploads the new sprite's pixels and returns its handle, or frees it and returns 0 (also when
-// its pixels could not be had).
-int64_t Finish(int64_t handle, SpriteObject* sprite, const Pixels& pixels, GLint internal_format) {
-  if (sprite->flags & kSpriteMask) BuildMask(*sprite, pixels);
-  if (!pixels.empty() && Upload(*sprite, pixels.data(), internal_format)) return handle;
+// its pixels or its mask could not be had).
+int64_t Finish(int64_t handle, SpriteObject* sprite, const Pixels& pixels) {
+  const bool made = !pixels.empty() && (!HasFlag(*sprite, kSpriteMask) || BuildMask(*sprite, pixels));
+  if (made && Upload(*sprite, pixels.data())) return handle;
   Sprites.sprites.Free(handle);
   return 0;
 }
@@ -217,9 +222,9 @@ void FinishOutput(int64_t handle, DrawingTarget& target, bool commit) {
   SpriteObject* sprite = Sprites.sprites.Find(handle);
   if (!commit || !sprite || !screen_is_open()) return;
   Pixels& pixels = target.owned;
-  if (!(sprite->flags & kSpriteKeepAlpha)) ColourKey(pixels.data(), pixels.size() / 4, sprite->key_colour);
-  if (sprite->flags & kSpriteMask) BuildMask(*sprite, pixels);
-  Upload(*sprite, pixels.data(), GL_RGBA);
+  if (!HasFlag(*sprite, kSpriteKeepAlpha)) ColourKey(pixels.data(), pixels.size() / 4, sprite->key_colour);
+  if (HasFlag(*sprite, kSpriteMask)) BuildMask(*sprite, pixels);
+  Upload(*sprite, pixels.data());
 }
 
 }  // namespace
@@ -240,7 +245,7 @@ int64_t sprite_load_from_memory(int64_t number, std::span<const uint8_t> data, i
   SpriteObject* sprite = NewSprite(number, picture.width, picture.height, picture.depth, flags, &handle);
   if (!sprite) return 0;
   Pixels pixels = TextureBuffer(picture.width, picture.height);
-  if (pixels.empty()) return Finish(handle, sprite, pixels, GL_RGBA);
+  if (pixels.empty()) return Finish(handle, sprite, pixels);
   const size_t count = static_cast<size_t>(picture.width) * picture.height;
   if (picture.depth == 32 && (flags & kSpriteKeepAlpha)) {
     pixels.assign(picture.pixels.begin(), picture.pixels.begin() + count * 4);
@@ -252,7 +257,7 @@ int64_t sprite_load_from_memory(int64_t number, std::span<const uint8_t> data, i
     sprite->flags &= ~kSpriteKeepAlpha;
     ColourKey(pixels.data(), count, sprite->key_colour);
   }
-  return Finish(handle, sprite, pixels, GL_RGBA);
+  return Finish(handle, sprite, pixels);
 }
 
 int64_t sprite_create(int64_t number, int width, int height, int flags) {
@@ -261,7 +266,7 @@ int64_t sprite_create(int64_t number, int width, int height, int flags) {
   if (!sprite) return 0;
   Pixels pixels = TextureBuffer(width, height);
   if (!(flags & kSpriteKeepAlpha)) ColourKey(pixels.data(), pixels.size() / 4, sprite->key_colour);
-  return Finish(handle, sprite, pixels, 4);
+  return Finish(handle, sprite, pixels);
 }
 
 int64_t sprite_copy(int64_t source_number, int64_t target, int flags) {
@@ -273,11 +278,11 @@ int64_t sprite_copy(int64_t source_number, int64_t target, int flags) {
   const int width = source->texture_width, height = source->texture_height;
   if (pixels.empty()) return 0;
   if (flags == -1) flags = source_flags;
-  if (source_flags == kSpriteNoSave) flags = kSpriteNoSave;  // a copy is no way round the refusal
+  if (source_flags & kSpriteNoSave) flags |= kSpriteNoSave;  // a copy is no way round the refusal
   int64_t handle = 0;
   SpriteObject* sprite = NewSprite(target, width, height, 0, flags, &handle);
   if (!sprite) return 0;
-  return Finish(handle, sprite, pixels, 4);
+  return Finish(handle, sprite, pixels);
 }
 
 int64_t sprite_grab(int64_t number, int x, int y, int width, int height, int flags) {
@@ -286,10 +291,12 @@ int64_t sprite_grab(int64_t number, int x, int y, int width, int height, int fla
   if (!sprite) return 0;
   Pixels pixels = TextureBuffer(width, height);
   // Read rows come bottom-up, as the texture wants them.
-  glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  if (!pixels.empty()) glReadPixels(x, screen_height() - y - height, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  glPixelStorei(GL_PACK_ALIGNMENT, kRowAlignment);
+  if (!pixels.empty()) {
+    glReadPixels(x, screen_height() - y - height, width, height, kPixelFormat, kPixelType, pixels.data());
+  }
   ColourKey(pixels.data(), pixels.size() / 4, Sprites.default_key);
-  return Finish(handle, sprite, pixels, 4);
+  return Finish(handle, sprite, pixels);
 }
 
 void sprite_free(int64_t number) {
@@ -368,8 +375,8 @@ void sprite_transparent_color(int64_t number, uint32_t colour) {
   Pixels pixels = ReadTexture(*sprite);
   if (pixels.empty()) return;
   ColourKey(pixels.data(), pixels.size() / 4, colour);
-  if (sprite->flags & kSpriteMask) BuildMask(*sprite, pixels);
-  Upload(*sprite, pixels.data(), GL_RGBA);
+  if (HasFlag(*sprite, kSpriteMask)) BuildMask(*sprite, pixels);
+  Upload(*sprite, pixels.data());
 }
 
 int sprite_width(int64_t number) {
@@ -405,7 +412,7 @@ DrawingTarget* sprite_output(int64_t number) {
 
 int sprite_save(int64_t number, const Text& file_name, int32_t format, int option) {
   const SpriteObject* sprite = Sprites.sprites.Find(number);
-  if (file_name.empty() || !sprite || sprite->flags == kSpriteNoSave || !screen_is_open()) return 0;
+  if (file_name.empty() || !sprite || HasFlag(*sprite, kSpriteNoSave) || !screen_is_open()) return 0;
   const Pixels pixels = ReadTexture(*sprite);
   if (pixels.empty()) return 0;
   PixelRows rows;

@@ -70,7 +70,7 @@ void Push(const WindowObject* object, int code, int type) {
 }
 
 int PopCode() {
-  if (Windows.queue.empty()) return 0;
+  if (Windows.queue.empty()) return kEventNone;
   const int code = Windows.queue.front().code;
   Windows.queue.pop_front();
   return code;
@@ -343,7 +343,7 @@ int window_event() {
   if (!Windows.queue.empty()) return PopCode();
   if (!toolkit_init() || !gtk_events_pending()) return PopCode();
   gtk_main_iteration_do(FALSE);
-  return Windows.queue.empty() ? -1 : PopCode();
+  return Windows.queue.empty() ? kEventCallAgain : PopCode();
 }
 
 void window_close(int64_t number) { Windows.windows.Free(number); }

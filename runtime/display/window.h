@@ -28,6 +28,8 @@ constexpr int kWindowStateMaximized = 512;
 constexpr int kWindowStateMinimized = 1024;
 
 // window_event codes.
+constexpr int kEventNone = 0;        // nothing is pending in any window
+constexpr int kEventCallAgain = -1;  // the toolkit handled an event that made no code
 constexpr int kEventCloseRequest = 2;
 constexpr int kEventRepaint = 4;
 constexpr int kEventMoved = 5;
@@ -53,8 +55,8 @@ void window_hide(int64_t number, int hide);
 void window_activate(int64_t number);
 // kWindowStateMaximized, kWindowStateMinimized, or anything else to restore.
 void window_set_state(int64_t number, int state);
-// The next event code of any window; 0 when nothing is pending anywhere; -1 when the toolkit
-// handled an event that produced no code (call again).
+// The next event code of any window; kEventNone when nothing is pending anywhere;
+// kEventCallAgain when the toolkit handled an event that produced no code.
 int window_event();
 // Destroys a window (-1: every window) and drops its queued events.
 void window_close(int64_t number);

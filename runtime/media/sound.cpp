@@ -2,7 +2,8 @@
 //
 // Depends on SDL 1.2's audio (device, conversion, mixing), the WAV reader and the registered
 // decoders. All decoding and conversion happens at load time; the mixing callback only adds
-// prepared samples, so it never allocates.
+// prepared samples, so it never allocates. Samples are held in memory blocks, so memory that
+// cannot be had makes a load fail instead of throwing.
 //
 // Threads: the callback runs on SDL's audio thread and shares the channel table with the game
 // thread without a lock. Each channel's progress is one atomic word holding a start count and the
@@ -20,6 +21,8 @@
 #include <atomic>
 #include <cstring>
 #include <vector>
+
+#include "runtime/runtime.h"
 
 #include "runtime/media/wav.h"
 
@@ -63,7 +66,7 @@ struct Channel {
 };
 
 struct Sound {
-  std::vector<uint8_t> data;  // in the device format
+  MemoryBlock data;  // in the device format
   uint32_t length = 0;
   int volume = kMaxVolume;
   int frequency = 0;
@@ -184,8 +187,8 @@ void MixCallback(void*, Uint8* stream, int bytes) {
 
 int DeviceFrameBytes() { return Service.device.channels * ((Service.device.format & 0xFF) / 8); }
 
-// The samples converted to the device format, or an empty buffer.
-std::vector<uint8_t> ConvertToDevice(const Pcm& pcm) {
+// The samples converted to the device format, or an empty block (also when its memory cannot be had).
+MemoryBlock ConvertToDevice(const Pcm& pcm) {
   if (pcm.rate < kMinRate || pcm.rate > kMaxRate) return {};
   if (pcm.channels < 1 || pcm.channels > kMaxSourceChannels) return {};
   if (pcm.bytes == 0 || pcm.bytes > kMaxSoundBytes) return {};
@@ -196,7 +199,8 @@ std::vector<uint8_t> ConvertToDevice(const Pcm& pcm) {
   }
   const size_t room = pcm.bytes * static_cast<size_t>(std::max(cvt.len_mult, 1)) + kConversionSlack;
   if (room > kMaxSoundBytes * 2) return {};
-  std::vector<uint8_t> buffer(room, 0);
+  MemoryBlock buffer = memory_allocate(static_cast<int64_t>(room));
+  if (buffer.empty()) return {};
   std::memcpy(buffer.data(), pcm.samples, pcm.bytes);
   size_t converted = pcm.bytes;
   if (cvt.needed) {
@@ -215,7 +219,8 @@ std::vector<uint8_t> ConvertToDevice(const Pcm& pcm) {
 }
 
 // Decodes the whole stream with the first decoder that opens it; `decoded` receives the samples.
-bool DecodeWithRegistry(const uint8_t* data, size_t size, std::vector<uint8_t>* decoded, Pcm* pcm) {
+// False when no decoder opens it, it holds no samples or their memory cannot be had.
+bool DecodeWithRegistry(const uint8_t* data, size_t size, MemoryBlock* decoded, Pcm* pcm) {
   for (const SoundDecoder* decoder : Service.decoders) {
     void* stream = decoder->open_memory(data, size);
     if (!stream) continue;
@@ -229,7 +234,8 @@ bool DecodeWithRegistry(const uint8_t* data, size_t size, std::vector<uint8_t>* 
     // Grown as samples arrive, so a stream that claims more than it holds costs nothing.
     uint8_t piece[kDecodeChunk];
     int errors = 0;
-    while (decoded->size() < wanted && errors < kMaxDecoderErrors) {
+    bool room = true;
+    while (room && decoded->size() < wanted && errors < kMaxDecoderErrors) {
       const long want = static_cast<long>(std::min<size_t>(kDecodeChunk, wanted - decoded->size()));
       const long got = decoder->read(stream, piece, want, 0);
       if (got == 0) break;
@@ -238,9 +244,10 @@ bool DecodeWithRegistry(const uint8_t* data, size_t size, std::vector<uint8_t>* 
         continue;
       }
       errors = 0;
-      decoded->insert(decoded->end(), piece, piece + std::min(got, want));
+      room = memory_append(*decoded, piece, static_cast<size_t>(std::min(got, want)));
     }
     decoder->close(stream);
+    if (!room) return false;
     decoded->resize(decoded->size() - decoded->size() % frame_bytes);
     pcm->samples = decoded->data();
     pcm->bytes = decoded->size();
@@ -282,7 +289,7 @@ int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t
   const uint8_t* data = block.data();
   const size_t bytes = std::min(static_cast<size_t>(size), block.size());
   Pcm pcm;
-  std::vector<uint8_t> decoded;
+  MemoryBlock decoded;
   if (wav_is_riff(data, bytes)) {
     WavSamples wav;
     if (!wav_parse(data, bytes, &wav)) return 0;
@@ -290,7 +297,7 @@ int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t
   } else if (!DecodeWithRegistry(data, bytes, &decoded, &pcm)) {
     return 0;
   }
-  std::vector<uint8_t> converted = ConvertToDevice(pcm);
+  MemoryBlock converted = ConvertToDevice(pcm);
   if (converted.empty()) return 0;
 
   int64_t handle = 0;

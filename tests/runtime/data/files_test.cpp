@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -50,6 +52,27 @@ TEST(Files, OverLongSequencesReadAsQuestionMarksNotAsTheCharactersTheySpell) {
   // A NUL in two bytes, a "/" in three, a "." in four; then a proper two-byte letter.
   const std::string path = folder.Write("overlong.txt", "a\xC0\x80" "b\xE0\x80\xAF" "c\xF0\x80\x80\xAE" "d\xC3\xA9");
   EXPECT_EQ(ReadAllLines(path), (std::vector<Text>{u"a?b?c?d\u00E9"}));
+}
+
+TEST(Files, FileLinesNamesAndTheEnvironmentDecodeUtf8AsTextConversionDoes) {
+  TempFolder folder;
+  for (const std::string bytes : {"\xC3\xA9t\xC3\xA9", "a\xC0\xAF" "b", "\xED\xA0\x80" "c", "d\xE2\x82" "e\xFF",
+                                  "\xF4\x90\x80\x80" "f\xF0\x9F\x98\x80"}) {
+    SCOPED_TRACE(testing::PrintToString(bytes));
+    const Text expected = text_from_utf8(bytes);
+    EXPECT_EQ(ReadAllLines(folder.Write("line.txt", bytes + "\n")), std::vector<Text>{expected});
+    setenv("CRATEVALE_TEST_VALUE", bytes.c_str(), 1);
+    EXPECT_EQ(environment_variable(u"CRATEVALE_TEST_VALUE"), expected);
+    const std::string name = "x" + bytes;
+    folder.Write(name, "");
+    const int64_t listing = directory_examine(kNewObject, text_from_utf8(folder.path()), u"x*");
+    ASSERT_NE(listing, 0);
+    ASSERT_EQ(directory_next_entry(listing), 1);
+    EXPECT_EQ(directory_entry_name(listing), u"x" + expected);
+    directory_finish(listing);
+    std::remove((folder.path() + name).c_str());
+  }
+  unsetenv("CRATEVALE_TEST_VALUE");
 }
 
 TEST(Files, RefusedOrFailedWritesReportFailureAndLeaveTheFileAsItWas) {

@@ -16,10 +16,23 @@ TEST(Text, Utf8RoundTripJoinsAndSplitsSurrogates) {
   EXPECT_EQ(text_to_utf8(text), source);
 }
 
-TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
-  const Text text = text_from_utf8("\xFF" "a\xC3" "\xE2\x82");
-  EXPECT_EQ(text, Text(u"\uFFFDa\uFFFD\uFFFD\uFFFD"));
-  EXPECT_EQ(text_from_utf8("\xED\xA0\x80"), Text(u"\uFFFD\uFFFD\uFFFD"));  // encoded surrogate
+TEST(Text, EachMalformedUtf8SequenceBecomesOneQuestionMark) {
+  const struct {
+    const char* what;
+    std::string bytes;
+    Text text;
+  } cases[] = {
+      {"stray bytes", "\xFF" "a\x80" "b\xF8\x88\x80\x80\x80", u"?a?b?????"},
+      {"cut short by the next lead or by the end", "a\xC3" "\xE2\x82", u"a??"},
+      {"cut short by ASCII, which is kept", "\xE2\x82" "x\xF0\x9F" "y", u"?x?y"},
+      {"over-long NUL, slash and full stop", "a\xC0\x80" "b\xE0\x80\xAF" "c\xF0\x80\x80\xAE", u"a?b?c?"},
+      {"over-long forms of the shortest lead bytes", "\xC1\xBF\xE0\x9F\xBF\xF0\x8F\xBF\xBF", u"???"},
+      {"encoded surrogate", "\xED\xA0\x80", u"?"},
+      {"beyond U+10FFFF", "\xF4\x90\x80\x80" "\xF7\xBF\xBF\xBF", u"??"},
+      {"the last and the first of each length", "\xF4\x8F\xBF\xBF" "\xC2\x80\xE0\xA0\x80",
+       u"\U0010FFFF\u0080\u0800"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(text_from_utf8(c.bytes), c.text) << c.what;
 }
 
 TEST(Text, Latin1Conversions) {

@@ -8,11 +8,8 @@
 
 namespace {
 
-constexpr int kPress = 2;
-constexpr int kRelease = 3;
-
-void Press(unsigned long symbol) { ScreenHooks.key_hook(kPress, symbol); }
-void Release(unsigned long symbol) { ScreenHooks.key_hook(kRelease, symbol); }
+void Press(unsigned long symbol) { ScreenHooks.key_hook(kKeyPressed, symbol); }
+void Release(unsigned long symbol) { ScreenHooks.key_hook(kKeyReleased, symbol); }
 
 class KeyboardTest : public testing::Test {
  protected:
@@ -104,8 +101,8 @@ TEST_F(KeyboardTest, AnyKeyFollowsEveryHeldKey) {
 TEST_F(KeyboardTest, KeysWithoutCodesAndOtherEventTypesChangeNothing) {
   Press(XK_Tab);
   Press(XK_KP_5);
-  ScreenHooks.key_hook(4, XK_a);
-  ScreenHooks.key_hook(0, XK_Return);
+  ScreenHooks.key_hook(static_cast<KeyEventType>(4), XK_a);
+  ScreenHooks.key_hook(static_cast<KeyEventType>(0), XK_Return);
   EXPECT_EQ(key_down(kAnyKey), 0);
   EXPECT_EQ(key_down(-2), 0);
   EXPECT_EQ(key_down(kKeyCodeCount), 0);

@@ -98,7 +98,7 @@ TEST_F(ScreenFullTest, ACurrentModeOfTheSizeIsKeptWhateverItsRefresh) {
 }
 
 TEST_F(ScreenFullTest, KeyAndButtonEventsReachTheHooksAtFlip) {
-  ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
+  ScreenHooks.key_hook = [](KeyEventType type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
   ScreenHooks.mouse_hook = [](int, int, int button, int pressed) {
     if (button >= 0) ButtonsSeen.push_back({pressed, static_cast<unsigned long>(button)});
   };
@@ -112,9 +112,9 @@ TEST_F(ScreenFullTest, KeyAndButtonEventsReachTheHooksAtFlip) {
   XSync(display, False);
   for (int i = 0; i < 50 && (KeysSeen.size() < 2 || ButtonsSeen.size() < 2); ++i) screen_flip();
   ASSERT_EQ(KeysSeen.size(), 2u);
-  EXPECT_EQ(KeysSeen[0].type, 2);
+  EXPECT_EQ(KeysSeen[0].type, kKeyPressed);
   EXPECT_EQ(KeysSeen[0].value, static_cast<unsigned long>(XK_a));
-  EXPECT_EQ(KeysSeen[1].type, 3);
+  EXPECT_EQ(KeysSeen[1].type, kKeyReleased);
   ASSERT_EQ(ButtonsSeen.size(), 2u);
   EXPECT_EQ(ButtonsSeen[0].type, 1);
   EXPECT_EQ(ButtonsSeen[0].value, 1u);
@@ -122,7 +122,7 @@ TEST_F(ScreenFullTest, KeyAndButtonEventsReachTheHooksAtFlip) {
 }
 
 TEST_F(ScreenFullTest, FullScreenTakesTheKeyboardFromTheWindowThatHadIt) {
-  ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
+  ScreenHooks.key_hook = [](KeyEventType type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
   X11FocusThief thief;
   ASSERT_EQ(screen_open(desktop_.width, desktop_.height, 32, u"Cratevale", 0), 1);
   auto* display = static_cast<Display*>(x11_display());
@@ -144,7 +144,7 @@ TEST_F(ScreenFullTest, EventsWithoutHooksAreDropped) {
   screen_pump_events();
   EXPECT_EQ(screen_is_open(), 1);
   // They are gone, not kept for a hook installed later.
-  ScreenHooks.key_hook = [](int type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
+  ScreenHooks.key_hook = [](KeyEventType type, unsigned long keysym) { KeysSeen.push_back({type, keysym}); };
   for (int i = 0; i < 5; ++i) screen_flip();
   EXPECT_TRUE(KeysSeen.empty());
 }

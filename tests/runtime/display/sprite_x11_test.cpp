@@ -240,20 +240,33 @@ TEST_F(SpriteTest, ReKeyingWithTheKeyInEffectKeepsThePictureAlpha) {
   EXPECT_NEAR(static_cast<int>(x11_screen_pixel(0, 0) & 0xFF), 128, 2);
 }
 
-TEST_F(SpriteTest, ACopyOfASpriteThatMayNotBeSavedCannotBeSavedEither) {
+TEST_F(SpriteTest, NoSaveProtectsTheSpriteAndEveryCopyWhateverFlagsComeWithIt) {
   const std::string path = x11_temp_path("copy.png");
-  ASSERT_NE(sprite_create(1, 2, 2, kSpriteNoSave), 0);
-  EXPECT_EQ(sprite_save(1, text_from_utf8(path), kImageFormatPng), 0);
-  for (const int flags : {-1, 0, kSpriteKeepAlpha}) {
-    SCOPED_TRACE(flags);
-    ASSERT_NE(sprite_copy(1, 2, flags), 0);
-    EXPECT_EQ(sprite_save(2, text_from_utf8(path), kImageFormatPng), 0);
+  // The protection is one bit among the creation flags: combined with others it still holds.
+  for (const int source_flags : {kSpriteNoSave, kSpriteNoSave | kSpriteKeepAlpha, kSpriteNoSave | kSpriteMask,
+                                 kSpriteNoSave | kSpriteKeepAlpha | kSpriteMask}) {
+    SCOPED_TRACE(source_flags);
+    ASSERT_NE(sprite_create(1, 2, 2, source_flags), 0);
+    EXPECT_EQ(sprite_save(1, text_from_utf8(path), kImageFormatPng), 0);
+    for (const int flags : {-1, 0, kSpriteKeepAlpha, kSpriteMask}) {
+      SCOPED_TRACE(flags);
+      ASSERT_NE(sprite_copy(1, 2, flags), 0);
+      EXPECT_EQ(sprite_save(2, text_from_utf8(path), kImageFormatPng), 0);
+      // A copy of the copy is no way round it either.
+      ASSERT_NE(sprite_copy(2, 3, 0), 0);
+      EXPECT_EQ(sprite_save(3, text_from_utf8(path), kImageFormatPng), 0);
+    }
   }
-  ASSERT_NE(sprite_create(3, 2, 2), 0);
-  ASSERT_NE(sprite_copy(3, 4, kSpriteNoSave), 0);
-  EXPECT_EQ(sprite_save(4, text_from_utf8(path), kImageFormatPng), 0);
-  ASSERT_NE(sprite_copy(3, 5), 0);
-  EXPECT_EQ(sprite_save(5, text_from_utf8(path), kImageFormatPng), 1);
+  // Without the bit a sprite saves, also with other flags; a copy asked to be protected is.
+  for (const int flags : {0, kSpriteKeepAlpha, kSpriteKeepAlpha | kSpriteMask}) {
+    SCOPED_TRACE(flags);
+    ASSERT_NE(sprite_create(4, 2, 2, flags), 0);
+    EXPECT_EQ(sprite_save(4, text_from_utf8(path), kImageFormatPng), 1);
+    ASSERT_NE(sprite_copy(4, 5, flags | kSpriteNoSave), 0);
+    EXPECT_EQ(sprite_save(5, text_from_utf8(path), kImageFormatPng), 0);
+    ASSERT_NE(sprite_copy(4, 6), 0);
+    EXPECT_EQ(sprite_save(6, text_from_utf8(path), kImageFormatPng), 1);
+  }
   std::remove(path.c_str());
 }
 

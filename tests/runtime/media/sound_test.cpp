@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <SDL/SDL_audio.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <string>
 
 #include "runtime/media/ogg.h"
@@ -121,6 +124,88 @@ TEST(SoundClosed, EveryOperationDoesNothingBeforeInit) {
         std::exit(quiet ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
+}
+
+// ---- Memory that cannot be had ---------------------------------------------------------------
+
+// The process's address space in bytes, from the kernel's account of it.
+uint64_t AddressSpaceBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string key;
+  uint64_t kilobytes = 0;
+  while (status >> key) {
+    if (key == "VmSize:" && status >> kilobytes) return kilobytes * 1024;
+  }
+  return 0;
+}
+
+// An 8-bit mono 11025 Hz WAV of `bytes` samples of silence: in the device's 16-bit stereo at
+// 44100 Hz it takes sixteen times its size.
+MemoryBlock QuietWav(size_t bytes) {
+  MemoryBlock wav = MakeWav(1, 11025, 8, {128});
+  wav.resize(44 + bytes, 128);
+  Patch32(wav, 4, static_cast<uint32_t>(wav.size() - 8));
+  Patch32(wav, 40, static_cast<uint32_t>(bytes));
+  return wav;
+}
+
+// A decoder that opens data beginning with "ENDLESS" and hands out silence that never ends.
+constexpr char kEndlessTag[] = "ENDLESS";
+const SoundDecoder kEndlessDecoder = {
+    [](const uint8_t* data, size_t size) -> void* {
+      const size_t tag = sizeof kEndlessTag - 1;
+      return size >= tag && std::memcmp(data, kEndlessTag, tag) == 0 ? const_cast<uint8_t*>(data) : nullptr;
+    },
+    [](void*, uint8_t* buffer, long bytes, int) -> long {
+      std::memset(buffer, 0, static_cast<size_t>(bytes));
+      return bytes;
+    },
+    [](void*) { return 1; },
+    [](void*) { return 2; },
+    [](void*) -> int64_t { return -1; },
+    [](void*) { return 44100; },
+    [](void*) {},
+};
+
+// Opens the service, caps the address space a little above what the process uses, and loads the
+// data. The exit code: 0 when the load failed and a small sound still loads afterwards, else not.
+int LoadWithLittleMemoryLeft(const MemoryBlock& data) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  if (!sound_init()) return 2;
+  sound_decoder_register(&kEndlessDecoder);
+  const MemoryBlock small = MakeStereoWav(RampFrames(100));
+  const uint64_t used = AddressSpaceBytes();
+  const rlimit cap{used + (uint64_t{32} << 20), RLIM_INFINITY};
+  if (used == 0 || setrlimit(RLIMIT_AS, &cap) != 0) return 3;
+  const bool failed = sound_load_from_memory(1, data, static_cast<int64_t>(data.size())) == 0;
+  // The service goes on working for sounds that fit.
+  const bool goes_on = sound_load_from_memory(2, small, static_cast<int64_t>(small.size())) != 0;
+  return failed && goes_on ? 0 : 1;
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+TEST(SoundMemory, ASoundWhoseMemoryCannotBeHadFailsToLoadInsteadOfThrowing) {
+  if (kAddressSanitizer) {
+    GTEST_SKIP() << "the address sanitizer's allocator ends the process where the system's reports failure";
+  }
+  // Each case in a process of its own, whose address space is capped.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const struct {
+    const char* what;
+    MemoryBlock data;
+  } cases[] = {
+      {"a WAV whose conversion to the device format needs more room than there is", QuietWav(8 << 20)},
+      {"a compressed stream that decodes for ever", MemoryBlock(kEndlessTag, kEndlessTag + sizeof kEndlessTag)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EXIT(std::exit(LoadWithLittleMemoryLeft(c.data)), testing::ExitedWithCode(0), "");
+  }
 }
 
 TEST_F(SoundTest, DeviceGrantsTheRequestedFormat) {
