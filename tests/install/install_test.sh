@@ -135,7 +135,8 @@ grep -qF "./usr/games/cratevale -> ../lib/games/cratevale/cratevale" <<<"$listin
 depends=$(dpkg-deb -f "$deb" Depends)
 depends_names=$(sed 's/([^)]*)//g; s/|/,/g' <<<"$depends" | tr ',' '\n' | tr -d ' ')
 names_package() { grep -qxF "$1" <<<"$depends_names"; }
-# Every shared library the executable needs belongs to a package named in Depends.
+# Every shared library the executable names itself (not those its libraries pull in) belongs to a
+# package named in Depends.
 package_of() {
   local path=$1 candidate
   for candidate in "$path" "$(readlink -f "$path")"; do
@@ -145,8 +146,10 @@ package_of() {
   done
   return 1
 }
+direct=$(readelf -d "$root/$game/cratevale" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p')
 needed=0
 while read -r soname path; do
+  grep -qxF "$soname" <<<"$direct" || continue
   needed=$((needed + 1))
   package=$(package_of "$path") || { fail "no Debian package holds $soname ($path)"; continue; }
   names_package "$package" || fail "Depends does not name $package (for $soname): $depends"

@@ -1,0 +1,211 @@
+// The whole game as a player meets it: the real executable with the real packs on the virtual X
+// server, driven only with key events, judged by its log, its screenshots and the files it
+// writes.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "game/core/languages.h"
+#include "runtime/data/text.h"
+#include "runtime/display/image.h"
+#include "tests/support/game_process.h"
+#include "tests/support/x11_display.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStartTimeoutMs = 60000;
+constexpr int kExitTimeoutMs = 30000;
+// A direction key held this long is seen in several frames (the first turns the keeper, a later
+// one starts the step) but released before the step's eight frames are over.
+constexpr int kMoveHoldMs = 100;
+constexpr int kMoveSettleMs = 220;
+
+std::string Prefs(int screen, int resolution, const std::string& language = "en_GB") {
+  return "[Settings]\nLanguage = " + language + "\nMusic = 1\nGameScreen = " + std::to_string(screen) +
+         "\nResolution = " + std::to_string(resolution) + "\nGamepad = 0\nPad = 0\nButton = 1\nLastPlayed = 0\n";
+}
+
+// The value of a "Key = value" line of a preferences file.
+std::string PrefsValue(const std::string& prefs, const std::string& key) {
+  std::istringstream lines(prefs);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(key + " = ", 0) == 0) return line.substr(key.size() + 3);
+  }
+  return "";
+}
+
+std::vector<long> Numbers(const std::string& text) {
+  std::vector<long> numbers;
+  std::istringstream in(text);
+  for (long n; in >> n;) numbers.push_back(n);
+  return numbers;
+}
+
+// The recorded solution of the first level from the build's solutions file.
+std::string FirstSolution() {
+  std::istringstream lines(GameProcess::ReadFile(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("01\t", 0) == 0) return line.substr(line.rfind('\t') + 1);
+  }
+  return "";
+}
+
+unsigned long MoveKey(char move) {
+  switch (move | 0x20) {
+    case 'l': return XK_Left;
+    case 'r': return XK_Right;
+    case 'u': return XK_Up;
+    default: return XK_Down;
+  }
+}
+
+class GameX11 : public ::testing::Test {
+ protected:
+  void Launch(const std::string& prefs) {
+    game_.WriteFile(game_.user_dir() + "Cratevale.prefs", prefs);
+    ASSERT_TRUE(game_.Start({"/LOG"}));
+    ASSERT_TRUE(game_.WaitForLog("OffsetY:", kStartTimeoutMs)) << game_.Log();
+  }
+  // Skips both splashes and lets the main menu slide in.
+  void ToMainMenu() {
+    game_.Tap(XK_space);
+    game_.Tap(XK_space);
+    ASSERT_GT(game_.Screenshot(), 0);
+  }
+  void Move(char move) {
+    game_.Tap(MoveKey(move), kMoveHoldMs);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kMoveSettleMs));
+  }
+  void Quit() {
+    ASSERT_EQ(game_.WaitExit(kExitTimeoutMs), 0) << game_.Log();
+  }
+
+  X11WindowManager window_manager_;
+  GameProcess game_;
+};
+
+TEST_F(GameX11, PlaysTheFirstLevelWithAPauseUnlocksTheSecondAndSavesOnQuit) {
+  const std::string solution = FirstSolution();
+  ASSERT_FALSE(solution.empty());
+  Launch(Prefs(1, 1));
+  EXPECT_NE(game_.Log().find("Opening screen (Windowed):\t\tOK"), std::string::npos);
+  ASSERT_GT(game_.Screenshot(), 0);  // the studio splash
+  ToMainMenu();
+  game_.Tap(XK_Return);  // Start: the carousel
+  ASSERT_GT(game_.Screenshot(), 0);
+  const auto started = Clock::now();
+  game_.Tap(XK_Return);  // the first card
+  ASSERT_GT(game_.Screenshot(), 0);
+
+  // Half the solution, two seconds in the in-game menu, the rest.
+  const size_t half = solution.size() / 2;
+  for (size_t i = 0; i < half; ++i) Move(solution[i]);
+  game_.Tap(XK_Escape);
+  ASSERT_GT(game_.Screenshot(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  game_.Tap(XK_Escape);
+  for (size_t i = half; i < solution.size(); ++i) Move(solution[i]);
+  ASSERT_GT(game_.Screenshot(), 0);  // the level-complete panel
+  const long elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+
+  game_.Tap(XK_Escape);  // to the main menu
+  game_.Tap(XK_Down);
+  game_.Tap(XK_Down);
+  game_.Tap(XK_Down);    // Quit
+  game_.Tap(XK_Return);  // the quit question, yes highlighted
+  ASSERT_GT(game_.Screenshot(), 0);
+  game_.Tap(XK_Return);
+  Quit();
+
+  const std::vector<std::string> shots = game_.Screenshots();
+  ASSERT_EQ(shots.size(), 7u);
+  const int64_t picture = image_load(kNewObject, text_from_utf8(shots.back()));
+  EXPECT_EQ(image_width(picture), 1280);
+  EXPECT_EQ(image_height(picture), 720);
+  image_free(picture);
+
+  const std::string prefs = GameProcess::ReadFile(game_.user_dir() + "Cratevale.prefs");
+  EXPECT_EQ(PrefsValue(prefs, "LastPlayed"), "0");
+  const std::vector<long> scores = Numbers(GameProcess::ReadFile(game_.user_dir() + "Cratevale.scores"));
+  ASSERT_GE(scores.size(), 6u);
+  EXPECT_EQ(scores[1], static_cast<long>(solution.size()));  // level 1: its steps
+  EXPECT_EQ(scores[2], 1);                                   // level 1 unlocked
+  EXPECT_EQ(scores[5], 1);                                   // level 2 unlocked
+  // The level clock left the two seconds in the menu out.
+  EXPECT_GT(scores[0], 0);
+  EXPECT_LE(scores[0], elapsed - 1800) << "recorded " << scores[0] << " ms of " << elapsed << " ms";
+}
+
+TEST_F(GameX11, SettingsChangeTheWindowSizeAndTheLanguageAndAreSaved) {
+  Launch(Prefs(1, 1));
+  ToMainMenu();
+  game_.Tap(XK_Down);    // Settings
+  game_.Tap(XK_Return);
+  ASSERT_GT(game_.Screenshot(), 0);  // lets the panel slide in
+  game_.Tap(XK_Down);
+  game_.Tap(XK_Down);
+  game_.Tap(XK_Down);    // the window size
+  game_.Tap(XK_Left);    // 1024 x 576
+  game_.Tap(XK_Down);    // confirm
+  game_.Tap(XK_Return);
+  ASSERT_TRUE(game_.WaitForLog("Screenwidth:\t\t1024", 20000)) << game_.Log();
+  EXPECT_TRUE(game_.WaitForLog("Joystick: \t\t", 5000));
+  EXPECT_TRUE(game_.WaitForLog("TileSize: \t\t34", 5000, 1)) << game_.Log();
+  ASSERT_GT(game_.Screenshot(), 0);
+  const int english = game_.Screenshot();
+  ASSERT_GT(english, 0);
+
+  // The language entry walks the languages in the list's order.
+  ScanLanguages(text_from_utf8(std::string(CRATEVALE_PACK_DIR) + "Cratevale.languages"));
+  const int64_t steps = LanguagePosition(u"de_DE") - LanguagePosition(u"en_GB");
+  game_.Tap(XK_Down);    // Settings (the main menu keeps its entry)
+  game_.Tap(XK_Return);
+  ASSERT_GT(game_.Screenshot(), 0);
+  for (int64_t i = 0; i < (steps < 0 ? -steps : steps); ++i) game_.Tap(steps < 0 ? XK_Left : XK_Right);
+  for (int i = 0; i < 4; ++i) game_.Tap(XK_Down);  // confirm
+  game_.Tap(XK_Return);
+  ASSERT_TRUE(game_.WaitForLog("Load language (de_DE):\t\tOK", 20000)) << game_.Log();
+  ASSERT_GT(game_.Screenshot(), 0);
+  const std::vector<std::string> shots = game_.Screenshots();
+  ASSERT_GE(shots.size(), 2u);
+  EXPECT_NE(GameProcess::ReadFile(shots[shots.size() - 1]), GameProcess::ReadFile(shots[shots.size() - 2]))
+      << "the German main menu looks like the English one";
+  game_.Tap(XK_Escape);  // quits from the main menu
+  Quit();
+
+  const std::string prefs = GameProcess::ReadFile(game_.user_dir() + "Cratevale.prefs");
+  EXPECT_EQ(PrefsValue(prefs, "Language"), "de_DE");
+  EXPECT_EQ(PrefsValue(prefs, "Resolution"), "0");
+  EXPECT_EQ(PrefsValue(prefs, "GameScreen"), "1");
+}
+
+TEST_F(GameX11, FullScreenAndBorderlessOpenAtTheDesktopSizeAndEscapeEndsTheGame) {
+  for (int screen : {0, 2}) {
+    SCOPED_TRACE(screen);
+    GameProcess game;
+    game.WriteFile(game.user_dir() + "Cratevale.prefs", Prefs(screen, 1));
+    ASSERT_TRUE(game.Start({"/LOG"}));
+    ASSERT_TRUE(game.WaitForLog("OffsetY:", kStartTimeoutMs)) << game.Log();
+    ASSERT_GT(game.Screenshot(), 0);
+    const std::vector<std::string> shots = game.Screenshots();
+    ASSERT_EQ(shots.size(), 1u);
+    const X11Size desktop = x11_current_mode();
+    const int64_t picture = image_load(kNewObject, text_from_utf8(shots[0]));
+    EXPECT_EQ(image_width(picture), desktop.width);
+    EXPECT_EQ(image_height(picture), desktop.height);
+    image_free(picture);
+    game.Tap(XK_Escape);  // the studio splash
+    game.Tap(XK_Escape);  // the title
+    game.Tap(XK_Escape);  // the main menu: the end
+    EXPECT_EQ(game.WaitExit(kExitTimeoutMs), 0) << game.Log();
+  }
+}
+
+}  // namespace
