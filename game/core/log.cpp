@@ -24,7 +24,9 @@ void LogLine(const Text& text) {
     Log.Enabled = 0;
     return;
   }
+  // Each line reaches the file at once, so the log tells what happened up to a crash or a kill.
   file_write_line(Log.File, text);
+  file_flush(Log.File);
 }
 
 Text Tabs(int n) { return n > 0 ? Text(n, u'\t') : Text(); }

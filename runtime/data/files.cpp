@@ -211,6 +211,11 @@ int file_write_line(int64_t handle, const Text& text) {
   return std::fwrite(bytes.data(), 1, bytes.size(), file->stream) == bytes.size() ? 1 : 0;
 }
 
+int file_flush(int64_t handle) {
+  FileRecord* file = OpenRecord(handle);
+  return file && std::fflush(file->stream) == 0 ? 1 : 0;
+}
+
 int64_t directory_examine(int64_t number, const Text& path, const Text& pattern) {
   std::string folder = Utf8(path);
   if (folder.empty()) folder = "./";

@@ -21,6 +21,7 @@ void file_set_format(int64_t handle, int format);          // kFileUtf8 unless s
 int file_eof(int64_t handle);                              // 1 at the end, also for no file
 Text file_read_line(int64_t handle);
 int file_write_line(int64_t handle, const Text& text);
+int file_flush(int64_t handle);                            // buffered writes reach the file; 1 on success
 
 int64_t directory_examine(int64_t number, const Text& path, const Text& pattern);
 int directory_next_entry(int64_t handle);

@@ -128,3 +128,11 @@ TEST(LogTabs, MakesTabs) {
   EXPECT_EQ(Tabs(2), u"\t\t");
   EXPECT_EQ(Tabs(-3), u"");
 }
+
+TEST_F(LogTest, EachLineIsInTheFileBeforeTheNextIsWritten) {
+  StartWith({"/LOG"});
+  LogStart();
+  LogValue(u"Joystick:", 0);
+  // Read while the log is still open, as a watcher of a running game does.
+  EXPECT_NE(folder.Read(LogFileName()).find("Joystick:\t\t0\n"), std::string::npos);
+}
