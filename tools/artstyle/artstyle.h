@@ -68,6 +68,8 @@ void DrawFloor(cairo_t* cr, double size, int variant);
 void DrawTargetMark(cairo_t* cr, double size);  // the orange target ring alone, over anything
 void DrawTarget(cairo_t* cr, double size);      // floor with the target ring
 void DrawWall(cairo_t* cr, double size, unsigned joins);
+// Grass outside the walls. A cell lying on whole pixels is drawn once per variant and size and
+// then copied, with the same pixels, which keeps pictures of many grass cells quick.
 void DrawGround(cairo_t* cr, double size, int variant);
 void DrawCrate(cairo_t* cr, double size);
 void DrawKeeper(cairo_t* cr, double size, Facing facing, bool pushing);

@@ -625,6 +625,7 @@ struct GrassTile {
   std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface;
 };
 constexpr int kLargestCachedGrass = 256;  // larger cells are drawn each time
+constexpr size_t kMostCachedGrass = 64;   // beyond this many, new kinds of cell too
 struct {
   std::vector<GrassTile> tiles;
 } GrassCache;
@@ -635,6 +636,7 @@ cairo_surface_t* CachedGrass(int variant, int pixels, cairo_antialias_t antialia
       return tile.surface.get();
     }
   }
+  if (GrassCache.tiles.size() >= kMostCachedGrass) return nullptr;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels);
   cairo_t* cr = cairo_create(surface);
   cairo_set_antialias(cr, antialias);
