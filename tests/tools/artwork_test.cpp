@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
+#include <vector>
 
 #include "runtime/display/bmp.h"
 #include "runtime/display/image.h"
@@ -93,12 +95,18 @@ TEST(ArtStyle, StorageKindsKeepTheKeyColourForSeeThroughAreasOnly) {
 }
 
 TEST(ArtStyle, SamePictureGivesSameBytes) {
-  auto draw = [] {
-    Canvas canvas(64, 64);
-    artstyle::DrawKeeper(canvas.cr(), 64, artstyle::Facing::Left, true);
-    return artstyle::EncodePng(canvas, PngKind::Alpha);
-  };
-  EXPECT_EQ(draw(), draw());
+  const std::pair<const char*, std::function<void(cairo_t*)>> pictures[] = {
+      {"keeper", [](cairo_t* cr) { artstyle::DrawKeeper(cr, 64, artstyle::Facing::Left, true); }},
+      {"ground 0", [](cairo_t* cr) { artstyle::DrawGround(cr, 64, 0); }},
+      {"ground 3", [](cairo_t* cr) { artstyle::DrawGround(cr, 64, 3); }}};
+  for (const auto& [name, draw] : pictures) {
+    auto encode = [&] {
+      Canvas canvas(64, 64);
+      draw(canvas.cr());
+      return artstyle::EncodePng(canvas, PngKind::Alpha);
+    };
+    EXPECT_EQ(encode(), encode()) << name;
+  }
 }
 
 // Board pieces are drawn opaque (the game draws floor, walls and crates without blending) and
@@ -125,6 +133,108 @@ TEST(ArtStyle, BoardPiecesCoverTheirCellWithoutKeyColour) {
       }
       EXPECT_EQ(transparent, 0) << name << " at " << size;
       EXPECT_EQ(CountBlack(d), 0u) << name << " at " << size;
+    }
+  }
+}
+
+// The grass outside the walls is laid cell by cell from separately stored tiles, in the variants
+// the level compiler mixes. A 4 x 4 block of stored tiles is compared line by line: where two
+// tiles meet, the differences between neighbouring pixels, the detail in a band astride the edge
+// and the colour of the edge rows must all be those of the inside of a tile, else the tile edges
+// show as a grid.
+struct GrassFigures {
+  double seam = 0, inside = 0;            // mean neighbour difference across an edge / inside
+  double seam_band = 0, inside_band = 0;  // the same over 8-pixel bands: astride an edge / inside
+  double edge_colour = 0, inside_colour = 0;  // mean R + G + B of the edge rows / inside rows
+};
+
+GrassFigures MeasureGrass(const int layout[4][4]) {
+  constexpr int kTile = 64, kBlock = 4 * kTile;
+  std::vector<Decoded> tiles(4);
+  for (int variant = 0; variant < 4; ++variant) {
+    Canvas canvas(kTile, kTile);
+    artstyle::DrawGround(canvas.cr(), kTile, variant);
+    EXPECT_TRUE(DecodePng(artstyle::EncodePng(canvas, PngKind::Opaque), &tiles[variant]));
+  }
+  auto pixel = [&](int x, int y) {
+    return tiles[layout[y / kTile][x / kTile]].At(x % kTile, y % kTile);
+  };
+  auto difference = [&](int x0, int y0, int x1, int y1) {
+    const uint8_t *a = pixel(x0, y0), *b = pixel(x1, y1);
+    return std::abs(a[0] - b[0]) + std::abs(a[1] - b[1]) + std::abs(a[2] - b[2]);
+  };
+  // Line k of a tile: the pixel pairs from offset k to k + 1 (k = 63 crossing into the next
+  // tile) and the pixels at offset k, both across and down the block.
+  double pairs[kTile] = {}, colour[kTile] = {};
+  for (int a = 0; a < kBlock; ++a) {
+    for (int b = 0; b < kBlock; ++b) {
+      const uint8_t *across = pixel(b, a), *down = pixel(a, b);
+      colour[b % kTile] += across[0] + across[1] + across[2] + down[0] + down[1] + down[2];
+      if (b + 1 < kBlock) {
+        pairs[b % kTile] += difference(b, a, b + 1, a) + difference(a, b, a, b + 1);
+      }
+    }
+  }
+  for (int k = 0; k < kTile; ++k) {
+    pairs[k] /= 2.0 * kBlock * (k == kTile - 1 ? 3 : 4);
+    colour[k] /= 2.0 * kBlock * 4;
+  }
+  GrassFigures f;
+  f.seam = pairs[kTile - 1];
+  for (int k = 0; k < kTile - 1; ++k) f.inside += pairs[k] / (kTile - 1);
+  for (int k = 0; k < kTile; ++k) {
+    bool astride = k < 4 || k >= kTile - 4;  // the band of lines 60 ... 63, 0 ... 3
+    (astride ? f.seam_band : f.inside_band) += pairs[k] / (astride ? 8 : kTile - 8);
+    bool edge = k == 0 || k == kTile - 1;
+    (edge ? f.edge_colour : f.inside_colour) += colour[k] / (edge ? 2 : kTile - 2);
+  }
+  return f;
+}
+
+TEST(ArtStyle, GrassTilesJoinWithoutAVisibleEdge) {
+  struct Case {
+    const char* name;
+    int layout[4][4];
+    double detail, colour;  // the largest relative gaps between edge and inside figures
+  };
+  // A block mixing the variants so that each meets the others is the board's case, its inside
+  // figures averaged over four variants. A block of one variant compares the edges with a single
+  // variant's inside, a smaller sample, and gets wider bounds.
+  const Case cases[] = {
+      {"mixed", {{0, 1, 2, 3}, {2, 3, 0, 1}, {1, 0, 3, 2}, {3, 2, 1, 0}}, 0.1, 0.02},
+      {"variant 0", {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}}, 0.15, 0.03},
+      {"variant 1", {{1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}, {1, 1, 1, 1}}, 0.15, 0.03},
+      {"variant 2", {{2, 2, 2, 2}, {2, 2, 2, 2}, {2, 2, 2, 2}, {2, 2, 2, 2}}, 0.15, 0.03},
+      {"variant 3", {{3, 3, 3, 3}, {3, 3, 3, 3}, {3, 3, 3, 3}, {3, 3, 3, 3}}, 0.15, 0.03}};
+  for (const Case& c : cases) {
+    GrassFigures f = MeasureGrass(c.layout);
+    ASSERT_GT(f.inside, 1.0) << c.name;  // the grass has texture to compare at all
+    EXPECT_NEAR(f.seam / f.inside, 1.0, c.detail)
+        << c.name << ": " << f.seam << " across, " << f.inside << " inside";
+    EXPECT_NEAR(f.seam_band / f.inside_band, 1.0, c.detail)
+        << c.name << ": " << f.seam_band << " astride, " << f.inside_band << " inside";
+    EXPECT_NEAR(f.edge_colour / f.inside_colour, 1.0, c.colour)
+        << c.name << ": " << f.edge_colour << " at the edge, " << f.inside_colour << " inside";
+  }
+}
+
+// Grass cells on whole pixels are copied from pictures drawn once; nudged off whole pixels they
+// are drawn shape by shape. Both must give the same grass.
+TEST(ArtStyle, CopiedGrassCellsMatchDrawnOnes) {
+  for (int size : {9, 16, 64}) {
+    for (int variant = 0; variant < 4; ++variant) {
+      Canvas copied(size, size), drawn(size, size);
+      artstyle::DrawGround(copied.cr(), size, variant);
+      cairo_scale(drawn.cr(), 1 + 1e-7, 1 + 1e-7);
+      artstyle::DrawGround(drawn.cr(), size, variant);
+      Decoded a, b;
+      ASSERT_TRUE(DecodePng(artstyle::EncodePng(copied, PngKind::Opaque), &a));
+      ASSERT_TRUE(DecodePng(artstyle::EncodePng(drawn, PngKind::Opaque), &b));
+      int largest = 0;
+      for (size_t i = 0; i < a.rgba.size(); ++i) {
+        largest = std::max(largest, std::abs(a.rgba[i] - b.rgba[i]));
+      }
+      EXPECT_LE(largest, 1) << "size " << size << ", variant " << variant;
     }
   }
 }

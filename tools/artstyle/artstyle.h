@@ -62,11 +62,14 @@ void VerticalGradient(cairo_t* cr, double y0, double y1, Colour top, Colour bott
 Colour Mix(Colour a, Colour b, double t);  // t = 0 gives a, 1 gives b
 
 // Board pieces. The variant of floor and ground (any integer) picks one of a few deterministic
-// patterns so that large areas do not look stamped.
+// patterns so that large areas do not look stamped. Ground tiles of any variants laid side by
+// side join without a visible edge.
 void DrawFloor(cairo_t* cr, double size, int variant);
 void DrawTargetMark(cairo_t* cr, double size);  // the orange target ring alone, over anything
 void DrawTarget(cairo_t* cr, double size);      // floor with the target ring
 void DrawWall(cairo_t* cr, double size, unsigned joins);
+// Grass outside the walls. A cell lying on whole pixels is drawn once per variant and size and
+// then copied, with the same pixels, which keeps pictures of many grass cells quick.
 void DrawGround(cairo_t* cr, double size, int variant);
 void DrawCrate(cairo_t* cr, double size);
 void DrawKeeper(cairo_t* cr, double size, Facing facing, bool pushing);

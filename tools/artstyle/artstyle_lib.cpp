@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
 namespace artstyle {
 namespace {
@@ -273,6 +275,95 @@ void SideFigure(cairo_t* cr, bool pushing) {
   }
 }
 
+// ---- Grass -----------------------------------------------------------------------------------
+
+// Grass is a speck in each cell of a fine grid and a tuft in each cell of a coarse one, each at a
+// hashed spot in its cell: one detail per cell keeps the grass equally dense everywhere.
+constexpr int kSpeckCells = 16;  // the fine grid has 16 x 16 cells per tile
+constexpr int kTuftCells = 8;    // the coarse grid has 8 x 8
+constexpr uint32_t kGrassSharedSeed = 0x1fe68e72U;  // the pattern every variant shares
+constexpr double kBladeWidth = 1.6;
+// How far a tuft reaches from its foot, half a blade's width included.
+constexpr double kTuftSide = 4.5, kTuftUp = 6.5, kTuftDown = 1.0;
+
+struct GrassDetail {
+  double x, y;      // the speck's centre or the tuft's foot
+  double size;      // the speck's radius; unused for a tuft
+  bool dark;        // dark green, else light
+  double reach[4];  // how far it reaches left, right, up and down from (x, y)
+};
+
+GrassDetail GrassDetailOf(uint32_t seed, int cells, int cx, int cy, bool tuft) {
+  double cell = kUnit / cells;
+  GrassDetail d{(cx + HashUnit(seed, 0)) * cell, (cy + HashUnit(seed, 1)) * cell,
+                0.7 + 0.6 * HashUnit(seed, 2), HashUnit(seed, 3) < 0.5, {}};
+  const double tuft_reach[4] = {kTuftSide, kTuftSide, kTuftUp, kTuftDown};
+  for (int i = 0; i < 4; ++i) d.reach[i] = tuft ? tuft_reach[i] : d.size;
+  return d;
+}
+
+// Whether any part of the detail lies beyond an edge of the tile.
+bool CrossesEdge(const GrassDetail& d) {
+  return d.x - d.reach[0] < 0 || d.x + d.reach[1] > kUnit || d.y - d.reach[2] < 0 ||
+         d.y + d.reach[3] > kUnit;
+}
+
+// Calls draw(x, y) for the detail at (x, y) and for each copy of it shifted by a whole tile that
+// still reaches into the tile. Together with the clip to the tile, the copies make a detail cut
+// by one edge come back in over the opposite edge.
+template <typename Draw>
+void ForEachWrap(const GrassDetail& d, Draw draw) {
+  for (double dy : {-kUnit, 0.0, kUnit}) {
+    if (d.y + dy + d.reach[3] <= 0 || d.y + dy - d.reach[2] >= kUnit) continue;
+    for (double dx : {-kUnit, 0.0, kUnit}) {
+      if (d.x + dx + d.reach[1] <= 0 || d.x + dx - d.reach[0] >= kUnit) continue;
+      draw(d.x + dx, d.y + dy);
+    }
+  }
+}
+
+// Calls draw(detail) for the detail of each cell of a grid of cells x cells. The tile wraps
+// around: details that cross an edge come from a pattern shared by every variant, so that any two
+// tiles laid side by side join as if drawn in one piece; the others change with the variant. A
+// cell takes the shared detail whenever either candidate crosses an edge, which leaves where a
+// detail falls equally likely everywhere, so the edges are as dense as the inside.
+template <typename Draw>
+void ForEachGrassDetail(uint32_t variant_seed, uint32_t grid, int cells, bool tufts, Draw draw) {
+  for (int cy = 0; cy < cells; ++cy) {
+    for (int cx = 0; cx < cells; ++cx) {
+      uint32_t index = grid * 0x10000U + uint32_t(cy * cells + cx);
+      GrassDetail shared = GrassDetailOf(Scramble(kGrassSharedSeed + index), cells, cx, cy, tufts);
+      GrassDetail own = GrassDetailOf(Scramble(variant_seed + index), cells, cx, cy, tufts);
+      draw(CrossesEdge(shared) || CrossesEdge(own) ? shared : own);
+    }
+  }
+}
+
+// Adds a blade of grass to the current path: a thin quadrilateral from (x0, y0) to (x1, y1),
+// filled rather than stroked since that is far cheaper for many small shapes.
+void AddBlade(cairo_t* cr, double x0, double y0, double x1, double y1) {
+  const double half = kBladeWidth / 2;
+  double dx = x1 - x0, dy = y1 - y0, length = std::sqrt(dx * dx + dy * dy);
+  double nx = -dy / length * half, ny = dx / length * half;
+  cairo_move_to(cr, x0 + nx, y0 + ny);
+  cairo_line_to(cr, x1 + nx, y1 + ny);
+  cairo_line_to(cr, x1 - nx, y1 - ny);
+  cairo_line_to(cr, x0 - nx, y0 - ny);
+  cairo_close_path(cr);
+}
+
+// Adds a detail at (x, y) to the current path: a speck, or a tuft's three short blades fanning
+// up from its foot.
+void AddGrassDetail(cairo_t* cr, const GrassDetail& d, bool tuft, double x, double y) {
+  if (!tuft) {
+    cairo_rectangle(cr, x - d.size, y - d.size, 2 * d.size, 2 * d.size);
+    return;
+  }
+  AddBlade(cr, x - 2.5, y, x - 3.5, y - 4);
+  AddBlade(cr, x, y, x, y - 5.5);
+  AddBlade(cr, x + 2.5, y, x + 3.5, y - 4);
+}
+
 // ---- PNG -------------------------------------------------------------------------------------
 
 void PngWriteToVector(png_structp png, png_bytep data, png_size_t length) {
@@ -496,26 +587,93 @@ void DrawWall(cairo_t* cr, double size, unsigned joins) {
   cairo_restore(cr);
 }
 
-void DrawGround(cairo_t* cr, double size, int variant) {
+namespace {
+
+void DrawGrassShapes(cairo_t* cr, double size, int variant) {
   BeginPiece(cr, size);
-  uint32_t seed = uint32_t(variant) * 2246822519U + 3;
   cairo_rectangle(cr, 0, 0, kUnit, kUnit);
+  cairo_clip_preserve(cr);  // details carried over an edge must not spill into the next cell
   SetColour(cr, kGround);
   cairo_fill(cr);
-  // Tufts of grass: short strokes in a darker and a lighter green.
-  cairo_set_line_width(cr, 1.6);
-  for (uint32_t i = 0; i < 7; ++i) {
-    double x = 4 + 56 * HashUnit(seed, i * 2), y = 8 + 52 * HashUnit(seed, i * 2 + 1);
-    SetColour(cr, (i % 2) ? kGroundDark : Mix(kGround, kCream, 0.25));
-    cairo_move_to(cr, x - 2.5, y);
-    cairo_line_to(cr, x - 3.5, y - 4);
-    cairo_move_to(cr, x, y);
-    cairo_line_to(cr, x, y - 5.5);
-    cairo_move_to(cr, x + 2.5, y);
-    cairo_line_to(cr, x + 3.5, y - 4);
-    cairo_stroke(cr);
+  const uint32_t variant_seed = uint32_t(variant) * 2246822519U + 3;
+  // Each colour's specks, then each colour's tufts, go into one path filled at once: far quicker
+  // than a drawing call per detail for the many small cells of a level thumbnail.
+  for (bool tufts : {false, true}) {
+    for (bool dark : {true, false}) {
+      auto add = [&](const GrassDetail& d) {
+        if (d.dark != dark) return;
+        ForEachWrap(d, [&](double x, double y) { AddGrassDetail(cr, d, tufts, x, y); });
+      };
+      if (tufts) {
+        ForEachGrassDetail(variant_seed, 2, kTuftCells, true, add);
+      } else {
+        ForEachGrassDetail(variant_seed, 1, kSpeckCells, false, add);
+      }
+      SetColour(cr, dark ? kGroundDark : Mix(kGround, kCream, 0.25), tufts ? 0.6 : 0.45);
+      cairo_fill(cr);
+    }
   }
   cairo_restore(cr);
+}
+
+// Grass cells already drawn, by variant, size in pixels and smoothing. A level thumbnail lays
+// hundreds of grass cells of one size, each of hundreds of shapes; drawn once, a cell is then a
+// copy, the same pixels as drawing it again.
+struct GrassTile {
+  int variant, pixels;
+  cairo_antialias_t antialias;
+  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface;
+};
+constexpr int kLargestCachedGrass = 256;  // larger cells are drawn each time
+constexpr size_t kMostCachedGrass = 64;   // beyond this many, new kinds of cell too
+struct {
+  std::vector<GrassTile> tiles;
+} GrassCache;
+
+cairo_surface_t* CachedGrass(int variant, int pixels, cairo_antialias_t antialias) {
+  for (const GrassTile& tile : GrassCache.tiles) {
+    if (tile.variant == variant && tile.pixels == pixels && tile.antialias == antialias) {
+      return tile.surface.get();
+    }
+  }
+  if (GrassCache.tiles.size() >= kMostCachedGrass) return nullptr;
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixels, pixels);
+  cairo_t* cr = cairo_create(surface);
+  cairo_set_antialias(cr, antialias);
+  DrawGrassShapes(cr, pixels, variant);
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return nullptr;
+  }
+  GrassCache.tiles.push_back({variant, pixels, antialias, {surface, &cairo_surface_destroy}});
+  return surface;
+}
+
+bool IsWhole(double x) { return std::fabs(x - std::round(x)) < 1e-9; }
+
+}  // namespace
+
+void DrawGround(cairo_t* cr, double size, int variant) {
+  // A cell lying on whole pixels, unturned, is copied from the cache; any other is drawn.
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  double pixels = size * m.xx;
+  if (m.xy == 0 && m.yx == 0 && m.xx == m.yy && m.xx > 0 && IsWhole(pixels) && IsWhole(m.x0) &&
+      IsWhole(m.y0) && pixels >= 1 && pixels <= kLargestCachedGrass) {
+    int whole = int(std::round(pixels));
+    if (cairo_surface_t* tile = CachedGrass(variant, whole, cairo_get_antialias(cr))) {
+      cairo_save(cr);
+      cairo_identity_matrix(cr);
+      cairo_set_source_surface(cr, tile, std::round(m.x0), std::round(m.y0));
+      cairo_rectangle(cr, std::round(m.x0), std::round(m.y0), whole, whole);
+      cairo_fill(cr);
+      cairo_restore(cr);
+      return;
+    }
+  }
+  DrawGrassShapes(cr, size, variant);
 }
 
 void DrawCrate(cairo_t* cr, double size) {
