@@ -3,6 +3,7 @@
 // Depends on GTK 3 (initialised through toolkit_init) and the object-number table.
 #include "runtime/display/window.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 #include <deque>
@@ -323,7 +324,17 @@ void window_hide(int64_t number, int hide) {
 }
 
 void window_activate(int64_t number) {
-  if (GtkWindow* window = window_handle(number)) gtk_window_present(window);
+  GtkWindow* window = window_handle(number);
+  if (!window) return;
+  // A window manager that guards the focus refuses a request without a time, or with one older
+  // than the player's last key press: a window opened anew (after a change of the screen mode)
+  // would then get no keys. The X server's own time is always recent enough.
+  GdkWindow* gdk_window = gtk_widget_get_window(GTK_WIDGET(window));
+  if (gdk_window && GDK_IS_X11_WINDOW(gdk_window)) {
+    gtk_window_present_with_time(window, gdk_x11_get_server_time(gdk_window));
+  } else {
+    gtk_window_present(window);
+  }
 }
 
 void window_set_state(int64_t number, int state) {

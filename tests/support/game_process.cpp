@@ -152,7 +152,7 @@ void GameProcess::Tap(unsigned long keysym, int hold_ms) {
 int GameProcess::Screenshot(int timeout_ms) {
   const std::string line = "Saving screenshot:\t\tOK";
   const int before = CountLog(line);
-  Tap(XK_s);
+  Tap(XK_s, 150);
   return WaitForLog(line, timeout_ms, before + 1) ? before + 1 : -1;
 }
 

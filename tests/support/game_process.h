@@ -40,7 +40,7 @@ class GameProcess {
   int CountLog(const std::string& prefix) const;
 
   // Presses and releases a key (an X key symbol), holding it about `hold_ms`.
-  void Tap(unsigned long keysym, int hold_ms = 70);
+  void Tap(unsigned long keysym, int hold_ms = 120);
   // Takes a screenshot with S and waits until the game logged it: every key before it has then
   // been handled. Returns the number of screenshots saved so far, or -1 on a time-out.
   int Screenshot(int timeout_ms = 20000);
