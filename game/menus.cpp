@@ -345,15 +345,15 @@ void PanelText(const Text& text, double size, double x, double y, uint32_t colou
 void PanelTitle(const Text& title, double size) {
   if (!Panel.Drawing) return;
   SetFont(size);
-  PanelText(title, size, Panel.Width / 2.0 - vector_text_width(title) / 2,
-            Panel.Band / 2.0 - vector_text_height(title) / 2, kWhite);
+  PanelText(title, size, Panel.Width / 2 - vector_text_width(title) / 2, Panel.Band / 2 - vector_text_height(title) / 2,
+            kWhite);
 }
 
 void PanelEntry(const Text& text, double size, int placement, double y, uint32_t colour) {
   if (!Panel.Drawing) return;
   SetFont(size);
   double x = kEntryMargin;
-  if (placement == kPlaceCentre) x = Panel.Width / 2.0 - vector_text_width(text) / 2;
+  if (placement == kPlaceCentre) x = Panel.Width / 2 - vector_text_width(text) / 2;
   if (placement == kPlaceRight) x = Panel.Width - vector_text_width(text) - kEntryMargin;
   PanelText(text, size, x, y, colour);
 }
@@ -463,10 +463,10 @@ void RenderLevelCard(int64_t index, bool current) {
   SetFont(size);
   const Text header = str_replace(GameText(u"tStartHEADER"), u"#", str_from_int(index + 1));
   const int u = static_cast<int>(std::lround(vector_text_height(header, kMeasureInk)));
-  PanelText(header, size, cw / 2.0 - vector_text_width(header) / 2, band / 2 - u - u / 2, kWhite);
+  PanelText(header, size, cw / 2 - vector_text_width(header) / 2, band / 2 - u - u / 2, kWhite);
   const Text title = GameText(level.TitleKey);
   SetFont(size);
-  PanelText(title, size, cw / 2.0 - vector_text_width(title) / 2, band / 2, kWhite);
+  PanelText(title, size, cw / 2 - vector_text_width(title) / 2, band / 2, kWhite);
   const int64_t thumbnail = LevelThumbnail(Folders.GameDir + u"Cratevale.maps", level.Name, kPackerRuntime);
   PanelPicture(image_handle(thumbnail), 0, band, cw, cw * 0.5625);
   image_free(thumbnail);

@@ -132,7 +132,7 @@ Text CreditsBody() {
       u"",
       u"(c) 2026 Torvelin game studio",
       u"Torvelin game studio",
-      u"Kelmaris Interactive",
+      kPublisherName,
       address,
       u"",
       GameText(u"tCreditsMUSIC"),

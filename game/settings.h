@@ -26,9 +26,6 @@ int CreditsBodySize();
 // The credits' body: the lines of the panel, joined by line feeds.
 Text CreditsBody();
 
-// The studio's web address, shown in the credits and in the window title.
-constexpr const char16_t* kStudioAddress = u"www.torvelin.example";
-
 // How the confirmation reopens the screen; the display module's ReopenDisplay unless a test puts
 // another in (returns what ReopenDisplay returns).
 using ReopenFunction = int (*)();
