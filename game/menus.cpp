@@ -118,6 +118,7 @@ void RecordParagraph(const Text& text, double x, double y, double width, double 
     left = std::min(left, ink_x);
     right = std::max(right, ink_x + vector_text_width(lines[i], kMeasureInk));
   }
+  if (left > right) left = right = x;  // only empty lines
   RecordedItem item;
   item.Content = text;
   item.Colour = colour;
@@ -187,7 +188,8 @@ void DrawCarousel() {
   if (Menus.CarouselDirection == 2) shift = static_cast<int>(Menus.CarouselOffset);
   for (int slot = -2; slot <= 2; ++slot) {
     const int64_t index = Menus.LevelIndex + slot;
-    if (index < 0 || index >= count) continue;
+    // A card never rendered has no sprite (number 0 is the screenshot's).
+    if (index < 0 || index >= count || LevelList[index].CardSprite == 0) continue;
     sprite_display(LevelList[index].CardSprite, CarouselCardX(slot) + shift, GameDisplay.ScreenHeight / 2);
   }
   if (Menus.CarouselDirection == 0) return;

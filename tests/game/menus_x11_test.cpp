@@ -260,6 +260,15 @@ TEST_F(MenusTest, OneLevelPackNeitherScrollsNorShowsMoreThanOneCard) {
   EXPECT_EQ(Menus.CarouselDirection, 0);
 }
 
+TEST_F(MenusTest, ACardWithoutSpriteIsNotDrawn) {
+  ASSERT_NE(sprite_create(SpriteScreenshot, 600, 600, kSpriteKeepAlpha), 0);  // black where drawn
+  GameState = LevelSelect;
+  Menus.LevelIndex = 0;
+  x11_clear_screen(0, 255, 0);
+  DrawTitleScreen();
+  EXPECT_EQ(x11_screen_pixel(CarouselCardX(0) + 2, 542), kGreenPixel);
+}
+
 TEST_F(MenusTest, ScrollsStopAtTheEndsOfThePack) {
   Menus.LevelIndex = 0;
   EXPECT_FALSE(StartCarouselScroll(2));
