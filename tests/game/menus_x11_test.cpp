@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "runtime/display/keyboard.h"
@@ -50,44 +51,49 @@ int Count(const std::vector<uint32_t>& pixels, uint32_t colour) {
   return static_cast<int>(std::count(pixels.begin(), pixels.end(), colour));
 }
 
-TEST_F(MenusTest, EveryPanelAndCardKeepsItsTextsApartAndInsideAtEverySizeAndLanguage) {
+// One screen size and one shipped language per test.
+class PanelLayoutTest : public PanelTest,
+                        public testing::WithParamInterface<std::tuple<ScreenSize, const char16_t*>> {};
+
+TEST_P(PanelLayoutTest, EveryPanelAndCardKeepsItsTextsApartAndInside) {
+  const auto [size, language] = GetParam();
   MixLockedAndSolvedLevels();
   Board.StepCount = 99999;
   Menus.LevelIndex = 11;
-  std::vector<std::string> faults;
-  for (const ScreenSize& size : kSizes) {
-    for (const char16_t* language : kLanguages) {
-      SetScreenSize(size.width, size.height);
-      UseLanguage(language);
-      PanelRecording.Panels.clear();
-      RenderAllPanels();
-      // The settings panel with each value of each row, so the widest value of every row is seen.
-      for (int64_t l = 0; l < list_size(LanguageList); ++l) {
-        list_select(LanguageList, l);
-        for (int screen = 0; screen <= 2; ++screen) {
-          Menus.PendingScreen = screen;
-          Menus.PendingMusic = screen % 2;
-          Menus.PendingResolution = screen == 1 ? 9 : 5;
-          RenderSettingsPanel(4, screen);
-        }
-      }
-      const std::string context = std::to_string(size.width) + " " + text_to_utf8(language) + ": ";
-      EXPECT_EQ(Recorded(u"settings").size(), 1 + 3 * static_cast<size_t>(list_size(LanguageList)));
-      size_t cards = 0;
-      for (const RecordedPanel& panel : PanelRecording.Panels) {
-        if (panel.Name.starts_with(u"card")) ++cards;
-        EXPECT_NE(panel.Sprite, 0) << context << text_to_utf8(panel.Name);
-        EXPECT_EQ(sprite_width(panel.Sprite), panel.Width);
-        EXPECT_EQ(sprite_height(panel.Sprite), panel.Height);
-        for (const std::string& fault : PanelLayoutFaults(panel)) faults.push_back(context + fault);
-      }
-      EXPECT_EQ(cards, LevelList.size());
-      // The seven panels once, the settings for each value, and every card.
-      EXPECT_EQ(PanelRecording.Panels.size(), 7 + 3 * list_size(LanguageList) + LevelList.size());
+  SetScreenSize(size.width, size.height);
+  UseLanguage(language);
+  RenderAllPanels();
+  // The settings panel with each value of each row, so the widest value of every row is seen.
+  for (int64_t l = 0; l < list_size(LanguageList); ++l) {
+    list_select(LanguageList, l);
+    for (int screen = 0; screen <= 2; ++screen) {
+      Menus.PendingScreen = screen;
+      Menus.PendingMusic = screen % 2;
+      Menus.PendingResolution = screen == 1 ? 9 : 5;
+      RenderSettingsPanel(4, screen);
     }
   }
-  for (const std::string& fault : faults) ADD_FAILURE() << fault;
+  EXPECT_EQ(Recorded(u"settings").size(), 1 + 3 * static_cast<size_t>(list_size(LanguageList)));
+  size_t cards = 0;
+  for (const RecordedPanel& panel : PanelRecording.Panels) {
+    if (panel.Name.starts_with(u"card")) ++cards;
+    EXPECT_NE(panel.Sprite, 0) << text_to_utf8(panel.Name);
+    EXPECT_EQ(sprite_width(panel.Sprite), panel.Width);
+    EXPECT_EQ(sprite_height(panel.Sprite), panel.Height);
+    for (const std::string& fault : PanelLayoutFaults(panel)) ADD_FAILURE() << fault;
+  }
+  EXPECT_EQ(cards, LevelList.size());
+  // The seven panels once, the settings for each value, and every card.
+  EXPECT_EQ(PanelRecording.Panels.size(), 7 + 3 * list_size(LanguageList) + LevelList.size());
 }
+
+INSTANTIATE_TEST_SUITE_P(SizesAndLanguages, PanelLayoutTest,
+                         testing::Combine(testing::ValuesIn(kSizes), testing::ValuesIn(kLanguages)),
+                         [](const testing::TestParamInfo<PanelLayoutTest::ParamType>& info) {
+                           const ScreenSize size = std::get<0>(info.param);
+                           return std::to_string(size.width) + "x" + std::to_string(size.height) + "_" +
+                                  text_to_utf8(std::get<1>(info.param));
+                         });
 
 TEST_F(MenusTest, PanelsHaveTheirSizesOnAFullHdScreen) {
   RenderAllPanels();
