@@ -10,6 +10,9 @@
 
 constexpr const char16_t* kGameTitle = u"Cratevale";
 constexpr const char16_t* kGameVersion = u"1.0";
+// The publisher, and the studio's web address shown in the credits and in the window title.
+constexpr const char16_t* kPublisherName = u"Kelmaris Interactive";
+constexpr const char16_t* kStudioAddress = u"www.torvelin.example";
 
 // The player's settings, kept in Cratevale.prefs.
 struct SettingsRecord {
