@@ -7,6 +7,7 @@
 
 #include <cpuid.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -20,6 +21,7 @@
 #include <ctime>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -482,4 +484,96 @@ int os_version() {
   if (std::strncmp(info.release, "2.4.", 4) == 0) return 1100;
   if (std::strncmp(info.release, "2.6.", 4) == 0) return 1200;
   return 2000;
+}
+
+// ---- Saving a file whole ----
+
+namespace {
+
+// The file a path names, following symbolic links so that replacing it keeps the link.
+std::string ResolvedTarget(const std::string& path) {
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return path;
+  std::string target(resolved);
+  std::free(resolved);
+  return target;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+mode_t NewFileMode(const std::string& target) {
+  struct stat info;
+  if (stat(target.c_str(), &info) == 0) return info.st_mode & 07777;
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+// The fallback where no temporary file can be made beside the target: the bytes are written over
+// the file from its start and the file is cut to their length. Not atomic, so every step counts:
+// a failed write, truncation, flush or close is a failed save.
+bool RewriteInPlace(const std::string& target, std::string_view bytes) {
+  const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && WriteAll(fd, bytes) &&
+            ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+  ok = close(fd) == 0 && ok;
+  return ok;
+}
+
+bool Replaceable(const std::string& target) {
+  if (target.empty()) return false;
+  struct stat info;
+  if (stat(target.c_str(), &info) == 0) {
+    // An existing file must be a writable regular file; it can then be rewritten in place even
+    // where the folder takes no new files.
+    return S_ISREG(info.st_mode) && access(target.c_str(), W_OK) == 0;
+  }
+  return access(FolderOf(target).c_str(), W_OK | X_OK) == 0;
+}
+
+}  // namespace
+
+int file_replaceable(const Text& path) { return Replaceable(ResolvedTarget(Utf8(path))) ? 1 : 0; }
+
+int file_replace(const Text& path, std::string_view bytes) {
+  const std::string target = ResolvedTarget(Utf8(path));
+  if (!Replaceable(target)) return 0;
+  const std::string folder = FolderOf(target);
+  const size_t slash = target.rfind('/');
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  std::string temporary = folder + "/." + base + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return RewriteInPlace(target, bytes) ? 1 : 0;
+  bool ok = fchmod(fd, NewFileMode(target)) == 0 && WriteAll(fd, bytes) && fsync(fd) == 0;
+  ok = (close(fd) == 0) && ok;
+  if (ok) ok = rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    unlink(temporary.c_str());
+    return 0;
+  }
+  // The rename itself reaches the disk with the folder.
+  const int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder_fd >= 0) {
+    fsync(folder_fd);
+    close(folder_fd);
+  }
+  return 1;
 }

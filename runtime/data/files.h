@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "runtime/data/text.h"
 
@@ -30,6 +31,16 @@ void directory_finish(int64_t handle);                     // kAllObjects finish
 int directory_create(const Text& path);                    // mode 0700; 0 when it exists
 int file_delete(const Text& path);
 int64_t file_size(const Text& path);                       // -1 missing, -2 a folder
+
+// Saves `bytes` as the whole new content of a file (a symbolic link is followed). The bytes go to
+// a temporary file beside it, flushed to the disk and renamed over it, so that a failed save
+// leaves the old file as it was. Where the folder takes no new files but the file itself may be
+// written (a shared folder with a file the player may write), the file is rewritten in place
+// instead. 1 when every byte reached the file, 0 on any failure.
+int file_replace(const Text& path, std::string_view bytes);
+// 1 when file_replace may succeed: an existing file is a writable regular file, a new one's
+// folder takes new files.
+int file_replaceable(const Text& path);
 
 Text path_part(const Text& path);
 constexpr int kWithoutExtension = 1;

@@ -126,11 +126,15 @@ void ReadStoredSizes(ZipPack& pack) {
   const int64_t directory_at = Le(t + end + 16, 4);
   if (directory_at + directory_size > file_size) return;
   const std::string directory = ReadRange(file.get(), directory_at, directory_size);
+  // A directory that cannot be read (an I/O error, a file that shrank since its size was taken)
+  // gives no sizes; the walk never goes past the bytes actually read.
+  if (static_cast<int64_t>(directory.size()) != directory_size) return;
+  const int64_t read_size = static_cast<int64_t>(directory.size());
   const auto* d = reinterpret_cast<const uint8_t*>(directory.data());
-  for (int64_t at = 0; directory_size - at >= kDirectoryItem && std::memcmp(d + at, "PK\1\2", 4) == 0;) {
+  for (int64_t at = 0; read_size - at >= kDirectoryItem && std::memcmp(d + at, "PK\1\2", 4) == 0;) {
     const int64_t name_length = Le(d + at + 28, 2);
     const int64_t item_size = kDirectoryItem + name_length + Le(d + at + 30, 2) + Le(d + at + 32, 2);
-    if (item_size > directory_size - at) return;
+    if (item_size > read_size - at) return;
     const uint32_t stored = Le(d + at + 20, 4);
     if (stored != 0xFFFFFFFFu) {
       pack.stored_sizes.emplace(std::string(directory, static_cast<size_t>(at + kDirectoryItem), name_length), stored);

@@ -1,20 +1,19 @@
 // The preferences engine: parses a small INI-style file into an ordered list of entries, answers
 // reads and takes writes on that list, and writes the whole file again at close when something
-// changed. Depends on the C library's files and the POSIX calls for an atomic replace; holds no
-// file open between calls.
+// changed. Depends on the C library's files and the runtime's whole-file save; holds no file
+// open between calls.
 #include "runtime/data/prefs.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <list>
 #include <string>
 #include <string_view>
+
+#include "runtime/data/files.h"
 
 namespace {
 
@@ -281,79 +280,6 @@ std::string BuildText() {
   return text;
 }
 
-// The file a path names, following symbolic links so that replacing it keeps the link.
-std::string ResolvedTarget(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return path;
-  std::string target(resolved);
-  std::free(resolved);
-  return target;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Whether `target` may be replaced: the folder takes new files and an existing file is a
-// writable regular file.
-bool CanReplace(const std::string& target) {
-  if (target.empty()) return false;
-  struct stat info;
-  if (stat(target.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode) || access(target.c_str(), W_OK) != 0) return false;
-  }
-  return access(FolderOf(target).c_str(), W_OK | X_OK) == 0;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
-mode_t NewFileMode(const std::string& target) {
-  struct stat info;
-  if (stat(target.c_str(), &info) == 0) return info.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-// Writes the text to a temporary file beside the target, flushes it to the disk and renames it
-// over the target. On any failure the temporary file goes and the target stays as it was.
-bool ReplaceFile(const std::string& path, std::string_view text) {
-  const std::string target = ResolvedTarget(path);
-  if (!CanReplace(target)) return false;
-  const std::string folder = FolderOf(target);
-  const size_t slash = target.rfind('/');
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  std::string temporary = folder + "/." + base + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  bool ok = fchmod(fd, NewFileMode(target)) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
-  if (ok) ok = rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  // The rename itself reaches the disk with the folder.
-  const int folder_fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (folder_fd >= 0) {
-    fsync(folder_fd);
-    close(folder_fd);
-  }
-  return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -396,7 +322,7 @@ int64_t prefs_open_memory(const uint8_t* data, int64_t size) {
 int64_t prefs_create(const Text& path, int options) {
   prefs_close();
   const std::string file = text_to_utf8(path);
-  if (!CanReplace(ResolvedTarget(file))) return 0;
+  if (!file_replaceable(text_from_utf8(file))) return 0;
   Prefs.held = true;
   Prefs.path = file;
   Prefs.options = options;
@@ -408,7 +334,7 @@ int64_t prefs_create(const Text& path, int options) {
 int prefs_close() {
   bool kept = true;
   if (Prefs.held && Prefs.modified) {
-    kept = !Prefs.read_only && !Prefs.path.empty() && ReplaceFile(Prefs.path, BuildText());
+    kept = !Prefs.read_only && !Prefs.path.empty() && file_replace(text_from_utf8(Prefs.path), BuildText());
   }
   ResetState();
   return kept ? 1 : 0;

@@ -12,7 +12,8 @@
 //
 // Saving is atomic: the complete new text is written to a temporary file in the same folder,
 // flushed to the disk and renamed over the old file, so a failed save leaves the old file as it
-// was. Failures are reported only by results; the engine shows and logs nothing.
+// was. In a folder that takes no new files, a file the player may write is rewritten in place.
+// Failures are reported only by results; the engine shows and logs nothing.
 #pragma once
 
 #include <cstdint>

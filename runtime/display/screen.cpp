@@ -19,16 +19,16 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/display/desktop_layout.h"
 #include "runtime/display/input_hooks.h"
 #include "runtime/display/sprite.h"
+#include "runtime/display/toolkit.h"
 
 namespace {
 
 // ---- Constants ----
 
-// The limiter sleeps until this long before a frame's deadline and waits out the rest, so that
-// pacing keeps millisecond grain without spinning through the whole frame.
-constexpr int64_t kSpinMicroseconds = 2000;
+constexpr int64_t kMicrosecondsPerSecond = 1000000;
 
 // How long opening full screen waits for its window to become viewable.
 constexpr int64_t kMapWaitMicroseconds = 1000000;
@@ -67,8 +67,9 @@ struct ScreenState {
   bool swap_interval_looked_up = false;
   PFNGLXSWAPINTERVALSGIPROC swap_interval_fn = nullptr;
   int fps_limit = 0;
-  int flip_interval_ms = 0;
-  int64_t last_flip_us = 0;
+  // Frame pacing: frame n of the current run ends at pace_anchor_us + n / fps_limit seconds.
+  int64_t pace_anchor_us = 0;
+  int64_t pace_frame = 0;
   // Windowed form.
   GtkWindow* host = nullptr;
   GtkWidget* area = nullptr;
@@ -180,22 +181,61 @@ bool SetUpGl(int width, int height, int depth, int flip_mode) {
   return true;
 }
 
+// ---- Frame pacing ----
+
+// Sleeps until the monotonic clock reaches the time given, however often a signal wakes it.
+void SleepUntil(int64_t deadline_us) {
+  timespec at{static_cast<time_t>(deadline_us / kMicrosecondsPerSecond),
+              static_cast<long>(deadline_us % kMicrosecondsPerSecond) * 1000};
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+  }
+}
+
+// At most fps_limit flips a second, at an even pace: the frames of a run end on absolute
+// deadlines 1/fps_limit s apart (computed from the run's start, so whole microseconds never add up
+// to a drift), and a display refreshing at that rate gets exactly one flip per refresh. A frame
+// that ends after its deadline starts a new run there instead of hurrying the next ones.
+void WaitForFrameEnd() {
+  const int64_t deadline =
+      TheScreen.pace_anchor_us + (TheScreen.pace_frame + 1) * kMicrosecondsPerSecond / TheScreen.fps_limit;
+  const int64_t now = NowMicroseconds();
+  if (now >= deadline) {
+    TheScreen.pace_anchor_us = now;
+    TheScreen.pace_frame = 0;
+    return;
+  }
+  SleepUntil(deadline);
+  // After a whole second the run starts again from that second, so the frame count stays small.
+  if (++TheScreen.pace_frame == TheScreen.fps_limit) {
+    TheScreen.pace_anchor_us += kMicrosecondsPerSecond;
+    TheScreen.pace_frame = 0;
+  }
+}
+
 // ---- Video modes (XRandR) ----
 
-// The output whose CRTC shows the top-left of the screen: the primary one, else the first
-// connected output that is lit.
+// The output of desktop 0, the monitor that shows the top-left corner of the screen, where the
+// full-screen window goes: not the primary one, which may sit beside it. Only connected, lit
+// outputs count.
 RROutput ChooseOutput(Display* display, Window root, XRRScreenResources* resources) {
-  RROutput primary = XRRGetOutputPrimary(display, root);
-  for (int pass = 0; pass < 2; ++pass) {
-    for (int i = 0; i < resources->noutput; ++i) {
-      if (pass == 0 && resources->outputs[i] != primary) continue;
-      XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i]);
-      const bool usable = info && info->connection == RR_Connected && info->crtc != 0;
-      if (info) XRRFreeOutputInfo(info);
-      if (usable) return resources->outputs[i];
+  const RROutput primary = XRRGetOutputPrimary(display, root);
+  std::vector<RROutput> lit;
+  std::vector<MonitorArea> areas;
+  for (int i = 0; i < resources->noutput; ++i) {
+    XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+    XRRCrtcInfo* crtc = info && info->connection == RR_Connected && info->crtc != 0
+                            ? XRRGetCrtcInfo(display, resources, info->crtc)
+                            : nullptr;
+    if (crtc) {
+      lit.push_back(resources->outputs[i]);
+      areas.push_back({crtc->x, crtc->y, static_cast<int>(crtc->width), static_cast<int>(crtc->height),
+                       resources->outputs[i] == primary});
+      XRRFreeCrtcInfo(crtc);
     }
+    if (info) XRRFreeOutputInfo(info);
   }
-  return 0;
+  const int chosen = desktop_origin_monitor(areas);
+  return chosen < 0 ? 0 : lit[chosen];
 }
 
 const XRRModeInfo* FindModeInfo(XRRScreenResources* resources, RRMode id) {
@@ -302,10 +342,12 @@ void OnHostSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer) {
 }
 
 // The logical screen size stays; the picture is stretched over the area's allocation.
-void OnAreaSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer) {
+// The allocation is in the toolkit's units; the GL drawable is in device pixels.
+void OnAreaSizeAllocate(GtkWidget* area, GdkRectangle* allocation, gpointer) {
   if (!TheScreen.glx_context) return;
   glXMakeCurrent(TheScreen.x_display, TheScreen.x_window, TheScreen.glx_context);
-  SetProjection(allocation->width, allocation->height);
+  const int scale = gtk_widget_get_scale_factor(area);
+  SetProjection(allocation->width * scale, allocation->height * scale);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
@@ -391,7 +433,8 @@ void ConnectWindowedSignals(GtkWindow* host) {
 int screen_open(int width, int height, int depth, const Text&, int flip_mode) {
   screen_close();
   TheScreen.windowed = false;
-  Display* display = XOpenDisplay(nullptr);
+  // The server the toolkit talks to, where the desktop sizes come from; DISPLAY without toolkit.
+  Display* display = XOpenDisplay(toolkit_x_display_name());
   if (!display) return 0;
   TheScreen.x_display = display;
   TheScreen.x_screen = DefaultScreen(display);
@@ -478,21 +521,7 @@ int screen_flip() {
   if (!TheScreen.x_display) return 1;
   glXSwapBuffers(TheScreen.x_display, TheScreen.x_window);
   if (!TheScreen.windowed) screen_pump_events();
-  int64_t now = NowMicroseconds();
-  if (TheScreen.fps_limit != 0) {
-    // A frame is over once the millisecond clock has moved more than the interval past the
-    // previous flip. Sleep through most of it, then wait out the last stretch.
-    const int64_t deadline_ms = TheScreen.last_flip_us / 1000 + TheScreen.flip_interval_ms + 1;
-    const int64_t sleep_us = deadline_ms * 1000 - kSpinMicroseconds - now;
-    if (sleep_us > 0) {
-      timespec pause{static_cast<time_t>(sleep_us / 1000000), static_cast<long>(sleep_us % 1000000) * 1000};
-      while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
-      }
-    }
-    while ((now = NowMicroseconds()) / 1000 < deadline_ms) {
-    }
-  }
-  TheScreen.last_flip_us = now;
+  if (TheScreen.fps_limit > 0) WaitForFrameEnd();
   return 1;
 }
 
@@ -519,22 +548,22 @@ void screen_close() {
   }
   const bool looked_up = TheScreen.swap_interval_looked_up;
   const auto swap_interval_fn = TheScreen.swap_interval_fn;
-  const int fps_limit = TheScreen.fps_limit, flip_interval_ms = TheScreen.flip_interval_ms;
-  const int64_t last_flip_us = TheScreen.last_flip_us;
+  const int fps_limit = TheScreen.fps_limit;
+  const int64_t pace_anchor_us = TheScreen.pace_anchor_us, pace_frame = TheScreen.pace_frame;
   TheScreen = ScreenState{};
   TheScreen.swap_interval_looked_up = looked_up;
   TheScreen.swap_interval_fn = swap_interval_fn;
   TheScreen.fps_limit = fps_limit;
-  TheScreen.flip_interval_ms = flip_interval_ms;
-  TheScreen.last_flip_us = last_flip_us;
+  TheScreen.pace_anchor_us = pace_anchor_us;
+  TheScreen.pace_frame = pace_frame;
 }
 
 int screen_set_frame_rate(int fps) {
   if (fps < 0) return 1;
   TheScreen.fps_limit = fps;
   if (fps > 0) {
-    TheScreen.last_flip_us = NowMicroseconds();
-    TheScreen.flip_interval_ms = 1000 / fps;
+    TheScreen.pace_anchor_us = NowMicroseconds();
+    TheScreen.pace_frame = 0;
   }
   return 1;
 }

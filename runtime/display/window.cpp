@@ -9,6 +9,7 @@
 #include <deque>
 #include <vector>
 
+#include "runtime/display/desktop_layout.h"
 #include "runtime/display/toolkit.h"
 #include "runtime/runtime.h"
 
@@ -197,8 +198,22 @@ void ApplyDecorations(WindowObject* self, int flags) {
   gdk_window_set_functions(gdk_window, static_cast<GdkWMFunction>(functions));
 }
 
+// The monitors of the display in the toolkit's order, and which of them is desktop 0.
+std::vector<MonitorArea> MonitorAreas(GdkDisplay* display) {
+  std::vector<MonitorArea> areas;
+  const int count = display ? gdk_display_get_n_monitors(display) : 0;
+  for (int i = 0; i < count; ++i) {
+    GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+    GdkRectangle geometry{};
+    if (monitor) gdk_monitor_get_geometry(monitor, &geometry);
+    areas.push_back({geometry.x, geometry.y, geometry.width, geometry.height, monitor && gdk_monitor_is_primary(monitor)});
+  }
+  return areas;
+}
+
+// Centred on desktop 0, not on the whole desktop: on two monitors side by side that would put
+// the window across the seam between them.
 void CentreOnScreen(WindowObject* self) {
-  GdkWindow* root = gdk_screen_get_root_window(gtk_window_get_screen(self->window));
   int width = self->last_width, height = self->last_height;
   if (width <= 0 || height <= 0) {
     GdkRectangle frame{};
@@ -206,7 +221,17 @@ void CentreOnScreen(WindowObject* self) {
     width = frame.width;
     height = frame.height;
   }
-  gtk_window_move(self->window, gdk_window_get_width(root) / 2 - width / 2, gdk_window_get_height(root) / 2 - height / 2);
+  const std::vector<MonitorArea> areas = MonitorAreas(gtk_widget_get_display(GTK_WIDGET(self->window)));
+  const int origin = desktop_origin_monitor(areas);
+  MonitorArea desktop;
+  if (origin >= 0) {
+    desktop = areas[origin];
+  } else {
+    GdkWindow* root = gdk_screen_get_root_window(gtk_window_get_screen(self->window));
+    desktop = {0, 0, gdk_window_get_width(root), gdk_window_get_height(root), true};
+  }
+  const WindowPosition at = desktop_centred(desktop, width, height);
+  gtk_window_move(self->window, at.x, at.y);
 }
 
 // The content: a fixed container with a window of its own, so that repaints and clicks of the
@@ -365,24 +390,22 @@ int desktop_examine() {
   GdkDisplay* display = gdk_display_get_default();
   GdkScreen* screen = gdk_screen_get_default();
   if (!display || !screen) return 0;
-  const int count = gdk_display_get_n_monitors(display);
+  const std::vector<MonitorArea> areas = MonitorAreas(display);
+  const int count = static_cast<int>(areas.size());
   if (count <= 0) return 0;
   Windows.desktops.resize(count);
   GdkVisual* visual = gdk_screen_get_system_visual(screen);
-  GdkMonitor* top_left = gdk_display_get_monitor_at_point(display, 0, 0);
-  int next = 1;
+  // Desktop 0 is the monitor at the desktop's top-left corner; the others follow in toolkit order.
+  const int origin = desktop_origin_monitor(areas);
+  int next = origin < 0 ? 0 : 1;
   for (int i = 0; i < count; ++i) {
-    GdkMonitor* monitor = gdk_display_get_monitor(display, i);
-    // The monitor at the desktop's top-left is desktop 0; the others follow in toolkit order.
-    const bool first = monitor == top_left;
+    const bool first = i == origin;
     if (!first && next >= count) continue;
     DesktopInfo& info = Windows.desktops[first ? 0 : next++];
-    GdkRectangle geometry{};
-    gdk_monitor_get_geometry(monitor, &geometry);
-    info.x = static_cast<int16_t>(geometry.x);
-    info.y = static_cast<int16_t>(geometry.y);
-    info.width = static_cast<int16_t>(geometry.width);
-    info.height = static_cast<int16_t>(geometry.height);
+    info.x = static_cast<int16_t>(areas[i].x);
+    info.y = static_cast<int16_t>(areas[i].y);
+    info.width = static_cast<int16_t>(areas[i].width);
+    info.height = static_cast<int16_t>(areas[i].height);
     info.depth = static_cast<int16_t>(visual ? gdk_visual_get_depth(visual) : 0);
     info.name = first ? text_from_utf8(gdk_display_get_name(display)) : Text();
   }

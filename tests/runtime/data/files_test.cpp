@@ -253,3 +253,21 @@ TEST(System, FiguresAreSane) {
     EXPECT_NE(name[0], u' ');
   }
 }
+
+TEST(Files, ReplacingSavesWholeFilesWhereverTheyMayBeWritten) {
+  TempFolder folder;
+  const std::string existing = folder.Write("old.txt", "old contents, longer than the new");
+  const std::string fresh = folder.path() + "new.txt";
+  EXPECT_EQ(file_replaceable(text_from_utf8(existing)), 1);
+  EXPECT_EQ(file_replace(text_from_utf8(existing), "new"), 1);
+  EXPECT_EQ(folder.Read("old.txt"), "new");
+  EXPECT_EQ(file_replace(text_from_utf8(fresh), std::string_view("a\0b", 3)), 1);
+  EXPECT_EQ(folder.Read("new.txt"), std::string("a\0b", 3));
+  EXPECT_EQ(file_replace(text_from_utf8(fresh), ""), 1);
+  EXPECT_EQ(folder.Read("new.txt"), "");
+  // Nothing that is not a regular file in a folder that exists is ever replaced.
+  for (const std::string& path : {folder.path() + "missing/x.txt", folder.path(), std::string()}) {
+    EXPECT_EQ(file_replaceable(text_from_utf8(path)), 0) << path;
+    EXPECT_EQ(file_replace(text_from_utf8(path), "x"), 0) << path;
+  }
+}

@@ -1,10 +1,12 @@
 #include "runtime/data/prefs.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -46,14 +48,22 @@ std::string Rewrite(const TempFolder& folder, const std::string& bytes, const Te
 }
 
 // Runs `body` without the right to write files the test made: as another user when the tests
-// run as root (for whom permission bits mean nothing), else directly. True when `body` was.
-bool RunUnprivileged(const std::string& folder, const std::function<bool()>& body) {
-  if (geteuid() != 0) return body();
-  chmod(folder.c_str(), 0755);  // let the other user reach the folder's files
+// run as root (for whom permission bits mean nothing), else directly. With a file-size limit
+// (bytes) it always runs in a process of its own, where writes past the limit fail. True when
+// `body` was.
+bool RunUnprivileged(const std::string& folder, const std::function<bool()>& body, rlim_t file_size_limit = 0) {
+  const bool as_root = geteuid() == 0;
+  if (!as_root && file_size_limit == 0) return body();
+  if (as_root) chmod(folder.c_str(), 0755);  // let the other user reach the folder's files
   const pid_t child = fork();
   if (child == 0) {
-    const bool ok = setgid(65534) == 0 && setuid(65534) == 0 && body();
-    _exit(ok ? 0 : 1);
+    bool ok = !as_root || (setgid(65534) == 0 && setuid(65534) == 0);
+    if (ok && file_size_limit) {
+      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
+      const rlimit limit{file_size_limit, file_size_limit};
+      ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    _exit(ok && body() ? 0 : 1);
   }
   int status = 0;
   waitpid(child, &status, 0);
@@ -361,9 +371,10 @@ TEST_F(PrefsTest, ReadOnlyFileIsReadAndKeepsItsContent) {
   EXPECT_EQ(FileCount(folder.path() + "open"), 1);
 }
 
-TEST_F(PrefsTest, UnwritableFolderLeavesTheOldFileIntact) {
-  const std::string bytes = "[A]\nx=1\n";
-  const std::string path = folder.Write("locked/old.prefs", bytes);
+// A shared folder that takes no new files, holding a preferences file the player may write:
+// the save cannot go through a temporary file there, and rewrites the file in place.
+TEST_F(PrefsTest, UnwritableFolderRewritesAWritableFileInPlace) {
+  const std::string path = folder.Write("locked/shared.prefs", "[A]\nx=1\n; a comment longer than the file will be\n");
   const std::string locked = folder.path() + "locked";
   chmod(path.c_str(), 0666);
   chmod(locked.c_str(), 0555);
@@ -371,13 +382,47 @@ TEST_F(PrefsTest, UnwritableFolderLeavesTheOldFileIntact) {
     if (prefs_open(Path(path)) == 0) return false;
     prefs_select_group(u"A");
     prefs_write_int(u"x", 2);
-    const bool close_failed = prefs_close() == 0;
-    return close_failed && prefs_create(Path(path)) == 0 &&
-           prefs_create(Path(locked + "/new.prefs")) == 0;
+    if (prefs_close() != 1) return false;
+    // Created afresh: the new text is shorter than the old, which must not linger after it.
+    if (prefs_create(Path(path)) == 0) return false;
+    prefs_select_group(u"A");
+    prefs_write_int(u"x", 3);
+    if (prefs_close() != 1) return false;
+    // A file that does not exist yet cannot be made there.
+    return prefs_create(Path(locked + "/new.prefs")) == 0;
   }));
   chmod(locked.c_str(), 0755);
-  EXPECT_EQ(folder.Read("locked/old.prefs"), bytes);
+  EXPECT_EQ(folder.Read("locked/shared.prefs"), kMark + "[A]\nx = 3\n");
   EXPECT_EQ(FileCount(locked), 1);
+}
+
+// A save that cannot write every byte reports failure, whichever way it goes: through a
+// temporary file (the old file then stays as it was) or in place. The file-size limit makes the
+// writes fail for real.
+TEST_F(PrefsTest, SaveThatCannotWriteEveryByteFails) {
+  const std::string old_bytes = "[A]\nx=1\n";
+  for (const bool folder_writable : {true, false}) {
+    SCOPED_TRACE(folder_writable);
+    const std::string path = folder.Write("limited/big.prefs", old_bytes);
+    const std::string limited = folder.path() + "limited";
+    chmod(path.c_str(), 0666);
+    chmod(limited.c_str(), folder_writable ? 0777 : 0555);
+    const std::string long_value(200, 'v');
+    EXPECT_TRUE(RunUnprivileged(
+        folder.path(),
+        [&] {
+          if (prefs_open(Path(path)) == 0) return false;
+          prefs_select_group(u"A");
+          prefs_write_string(u"x", text_from_utf8(long_value));
+          return prefs_close() == 0;
+        },
+        64));
+    chmod(limited.c_str(), 0755);
+    if (folder_writable) {
+      EXPECT_EQ(folder.Read("limited/big.prefs"), old_bytes);
+    }
+    EXPECT_EQ(FileCount(limited), 1);
+  }
 }
 
 }  // namespace

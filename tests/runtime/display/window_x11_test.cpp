@@ -2,12 +2,19 @@
 // decorations by flags, focus reaching the screen and the input hooks, the event queue.
 #include <gtest/gtest.h>
 // Xlib's macros after the test framework, whose names they would clash with.
+#include <GL/gl.h>
+#include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -286,6 +293,157 @@ TEST_F(WindowTest, DesktopReportsTheDisplayAndZeroOutOfRange) {
   EXPECT_EQ(desktop_height(0), display.height);
   EXPECT_EQ(desktop_width(1), 0);
   EXPECT_EQ(desktop_height(-1), 0);
+}
+
+// Makes the display's one output a monitor that covers only part of the screen, from x to
+// x + width, for the length of a test. (The virtual server has a single output, and the toolkit
+// lists only monitors that have one, so a second monitor cannot be shown to it; a monitor away
+// from the screen's left edge still tells centring on the monitor from centring on the screen.)
+// The toolkit reads the monitors when it starts: the tests run in a process started after.
+class PartMonitor {
+ public:
+  PartMonitor(int x, int width) {
+    auto* display = static_cast<Display*>(x11_display());
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    RROutput output = 0;
+    for (int i = 0; i < resources->noutput && !output; ++i) {
+      XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+      if (info && info->crtc) output = resources->outputs[i];
+      if (info) XRRFreeOutputInfo(info);
+    }
+    XRRFreeScreenResources(resources);
+    const X11Size size = x11_current_mode();
+    XRRMonitorInfo monitor{};
+    monitor.name = name_ = XInternAtom(display, "CRATEVALE_PART", False);
+    monitor.primary = True;
+    monitor.x = x;
+    monitor.width = width;
+    monitor.height = size.height;
+    monitor.mwidth = width / 4;
+    monitor.mheight = size.height / 4;
+    monitor.noutput = 1;
+    monitor.outputs = &output;
+    if (output) XRRSetMonitor(display, root, &monitor);
+    XSync(display, False);
+  }
+  ~PartMonitor() {
+    auto* display = static_cast<Display*>(x11_display());
+    XRRDeleteMonitor(display, DefaultRootWindow(display), name_);
+    XSync(display, False);
+  }
+  PartMonitor(const PartMonitor&) = delete;
+  PartMonitor& operator=(const PartMonitor&) = delete;
+
+ private:
+  Atom name_ = 0;
+};
+
+// Some tests need a toolkit started afresh under settings of their own: they run in a new process
+// of this program (with CRATEVALE_FRESH_PROCESS set) and are skipped anywhere else.
+bool InFreshProcess() { return std::getenv("CRATEVALE_FRESH_PROCESS") != nullptr; }
+
+// Runs the tests the filter names in a new process of this program with extra environment
+// settings; true when they all pass.
+bool RunInFreshProcess(const std::string& filter, const std::vector<std::string>& settings) {
+  std::vector<std::string> environment = settings;
+  environment.push_back("CRATEVALE_FRESH_PROCESS=1");
+  for (char** entry = environ; *entry; ++entry) environment.push_back(*entry);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+  std::string program = "/proc/self/exe", filter_argument = "--gtest_filter=" + filter;
+  char* argv[] = {program.data(), filter_argument.data(), nullptr};
+  pid_t child = 0;
+  if (posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) != 0) return false;
+  int status = 0;
+  if (waitpid(child, &status, 0) != child) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// On a desktop scaled to 200 % the game still sizes everything in device pixels: the monitor
+// is its full resolution, and a 640 x 360 windowed screen is a 640 x 360 picture that fills its
+// window, not one that covers its top-left quarter.
+TEST(FreshToolkit, ScaledDesktopKeepsDevicePixels) {
+  if (!InFreshProcess()) GTEST_SKIP() << "runs in a process of its own";
+  ASSERT_EQ(toolkit_init(), 1);
+  const X11Size size = x11_current_mode();
+  ASSERT_GE(desktop_examine(), 1);
+  EXPECT_EQ(desktop_width(0), size.width);
+  EXPECT_EQ(desktop_height(0), size.height);
+  ASSERT_NE(window_open(0, 0, 0, 640, 360, u"Cratevale", kGameWindowed), 0);
+  ASSERT_EQ(screen_open_windowed(window_handle(0), 0, 0, 640, 360, 0, 0, 0, 2), 1);
+  window_hide(0, 0);
+  window_activate(0);
+  x11_pump_until([] { return false; }, 300);
+  // The drawable the picture goes to.
+  Window root = 0;
+  int x = 0, y = 0;
+  unsigned width = 0, height = 0, border = 0, depth = 0;
+  ASSERT_TRUE(XGetGeometry(glXGetCurrentDisplay(), glXGetCurrentDrawable(), &root, &x, &y, &width, &height, &border,
+                           &depth));
+  EXPECT_EQ(width, 640u);
+  EXPECT_EQ(height, 360u);
+  // Green everywhere, then red over the whole screen as the game draws it.
+  x11_clear_screen(0, 255, 0);
+  glDisable(GL_TEXTURE_RECTANGLE_ARB);
+  glColor3ub(255, 0, 0);
+  glBegin(GL_QUADS);
+  glVertex2i(0, 0);
+  glVertex2i(640, 0);
+  glVertex2i(640, 360);
+  glVertex2i(0, 360);
+  glEnd();
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, static_cast<int>(width), static_cast<int>(height), GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+  const auto red = std::count_if(pixels.begin(), pixels.end(), [](uint32_t p) { return (p & 0xFFFFFF) == x11_rgb(255, 0, 0); });
+  EXPECT_EQ(static_cast<size_t>(red), pixels.size());
+  screen_close();
+  window_close(-1);
+}
+
+TEST(FreshToolkit, WindowsAreCentredOnTheMonitorNotOnTheWholeScreen) {
+  if (!InFreshProcess()) GTEST_SKIP() << "runs in a process of its own";
+  ASSERT_EQ(toolkit_init(), 1);
+  const X11Size size = x11_current_mode();
+  ASSERT_EQ(desktop_examine(), 1);
+  ASSERT_EQ(desktop_width(0), 640) << "the toolkit does not see the monitor";
+  EXPECT_EQ(desktop_height(0), size.height);
+  for (int flags : {kGameWindowed, kGameBorderless}) {
+    SCOPED_TRACE(flags);
+    ASSERT_NE(window_open(0, 0, 0, 320, 200, u"Cratevale", flags), 0);
+    int x = 0, y = 0;
+    gtk_window_get_position(window_handle(0), &x, &y);
+    EXPECT_EQ(x, 1280 + (640 - 320) / 2);
+    EXPECT_EQ(y, (size.height - 200) / 2);
+    window_close(0);
+  }
+}
+
+TEST(PartOfTheScreenMonitor, WindowsAreCentredOnIt) {
+  PartMonitor monitor(1280, 640);
+  EXPECT_TRUE(RunInFreshProcess("FreshToolkit.WindowsAreCentredOnTheMonitorNotOnTheWholeScreen", {}));
+}
+
+TEST(ScaledDesktop, TheGameKeepsDevicePixels) {
+  EXPECT_TRUE(RunInFreshProcess("FreshToolkit.ScaledDesktopKeepsDevicePixels", {"GDK_SCALE=2"}));
+}
+
+// The toolkit runs on X11 whatever backend the environment asks for: the screen needs it.
+TEST(FreshToolkit, ToolkitRunsOnX11WhateverTheEnvironmentAsks) {
+  if (!InFreshProcess()) GTEST_SKIP() << "runs in a process of its own";
+  ASSERT_EQ(toolkit_init(), 1);
+  EXPECT_TRUE(GDK_IS_X11_DISPLAY(gdk_display_get_default()));
+  EXPECT_STREQ(toolkit_x_display_name(), gdk_display_get_name(gdk_display_get_default()));
+  ASSERT_NE(window_open(0, 0, 0, 320, 200, u"Cratevale", kGameWindowed), 0);
+  EXPECT_EQ(screen_open_windowed(window_handle(0), 0, 0, 320, 200, 0, 0, 0, 2), 1);
+  screen_close();
+  window_close(-1);
+}
+
+TEST(ForcedBackend, TheToolkitStaysOnX11) {
+  EXPECT_TRUE(RunInFreshProcess("FreshToolkit.ToolkitRunsOnX11WhateverTheEnvironmentAsks", {"GDK_BACKEND=wayland"}));
 }
 
 }  // namespace
