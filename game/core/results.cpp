@@ -2,7 +2,7 @@
 // at start-up and written once at the end of the run.
 #include "game/core/results.h"
 
-#include <cstdio>
+#include <string>
 
 #include "game/core/game.h"
 #include "runtime/data/files.h"
@@ -35,28 +35,14 @@ int SaveResults(const Text& folder) {
   // Without levels (the map pack could not be read) there is nothing to write, and an empty file
   // would throw away every level's results.
   if (LevelList.empty()) return 0;
-  const Text path = folder + kResultsFileName;
-  const Text temporary = path + u".new";
-  const int64_t file = file_create(kNewObject, temporary);
-  if (!file) return 0;
-  file_set_format(file, kFileUtf8);
-  bool written = true;
-  int64_t bytes = 0;  // what the finished file must hold: the lines are plain ASCII
+  std::string text;
   for (const LevelRecord& level : LevelList) {
     for (int64_t value : {level.TimeMs, level.Steps, int64_t{level.Unlocked}}) {
-      const Text line = str_from_int(value);
-      written = file_write_line(file, line) == 1 && written;
-      bytes += static_cast<int64_t>(line.size()) + 1;
+      text += text_to_utf8(str_from_int(value)) + "\n";
     }
   }
-  file_close(file);
-  // A full disk shows only when the buffered lines are flushed at the close: the size tells.
-  if (!written || file_size(temporary) != bytes ||
-      std::rename(text_to_utf8(temporary).c_str(), text_to_utf8(path).c_str()) != 0) {
-    file_delete(temporary);
-    return 0;
-  }
-  return 1;
+  // Replaced whole or not at all where the folder allows it, else rewritten in place.
+  return file_replace(folder + kResultsFileName, text);
 }
 
 void RecordLevelResult(int64_t index, int64_t time_ms, int64_t steps) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
@@ -45,29 +46,6 @@ std::string Rewrite(const TempFolder& folder, const std::string& bytes, const Te
   prefs_write_string(key, prefs_read_string(key));
   EXPECT_EQ(prefs_close(), 1);
   return folder.Read("rewrite.prefs");
-}
-
-// Runs `body` without the right to write files the test made: as another user when the tests
-// run as root (for whom permission bits mean nothing), else directly. With a file-size limit
-// (bytes) it always runs in a process of its own, where writes past the limit fail. True when
-// `body` was.
-bool RunUnprivileged(const std::string& folder, const std::function<bool()>& body, rlim_t file_size_limit = 0) {
-  const bool as_root = geteuid() == 0;
-  if (!as_root && file_size_limit == 0) return body();
-  if (as_root) chmod(folder.c_str(), 0755);  // let the other user reach the folder's files
-  const pid_t child = fork();
-  if (child == 0) {
-    bool ok = !as_root || (setgid(65534) == 0 && setuid(65534) == 0);
-    if (ok && file_size_limit) {
-      signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the process
-      const rlimit limit{file_size_limit, file_size_limit};
-      ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    _exit(ok && body() ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 int FileCount(const std::string& folder) {
