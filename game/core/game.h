@@ -10,6 +10,8 @@
 
 constexpr const char16_t* kGameTitle = u"Cratevale";
 constexpr const char16_t* kGameVersion = u"1.0";
+// The studio's web address, shown in the window title and the credits.
+constexpr const char16_t* kStudioWebAddress = u"www.kelmaris-interactive.example";
 
 // The player's settings, kept in Cratevale.prefs.
 struct SettingsRecord {
