@@ -151,8 +151,8 @@ bool LoadSplash(int64_t pack, int aspect) {
       fits = image_copy_region(image, image, crop.X, crop.Y, width, height) != 0;
     }
   }
+  if (!fits) image_free(image);
   if (!fits || !SpriteFromImage(SpriteStudioSplash, image)) {
-    image_free(image);
     AssetFailed(entry);
     return false;
   }

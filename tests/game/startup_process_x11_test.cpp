@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -23,6 +24,8 @@
 #include <thread>
 #include <vector>
 
+#include "game/assets.h"
+#include "runtime/display/png.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/x11_display.h"
 
@@ -91,15 +94,20 @@ class FatalEndTest : public testing::Test {
     environment_["SDL_AUDIODRIVER"] = "dummy";
   }
 
-  // Replaces the asset pack by a copy without one entry, made with the pack tool.
-  void LeaveOutOfAssetPack(const std::string& entry) {
+  // Replaces the asset pack by a copy changed by `change` (given the folder of its entries),
+  // made with the pack tool.
+  void ChangeAssetPack(const std::function<void(const std::string& stage)>& change) {
     const std::string tool = std::string(CRATEVALE_BINARY_DIR) + "packtool";
     const std::string stage = stage_.path() + "stage";
     ASSERT_EQ(std::system(("'" + tool + "' extract '" + CRATEVALE_PACK_DIR + "Cratevale.data' '" + stage + "'").c_str()),
               0);
-    ASSERT_TRUE(fs::remove(stage + "/" + entry));
+    change(stage);
     fs::remove(game_.path() + "Cratevale.data");
     ASSERT_EQ(std::system(("'" + tool + "' create '" + game_.path() + "Cratevale.data' '" + stage + "'").c_str()), 0);
+  }
+
+  void LeaveOutOfAssetPack(const std::string& entry) {
+    ChangeAssetPack([&](const std::string& stage) { ASSERT_TRUE(fs::remove(stage + "/" + entry)); });
   }
 
   // Runs the game with "/LOG", answers the error box with Return when one appears, and waits
@@ -203,6 +211,33 @@ TEST_F(FatalEndTest, AMissingPictureClosesTheScreenAndShowsTheAssetBox) {
   EXPECT_EQ(LastLines(LogLines(), 2),
             (std::vector<std::string>{"Load asset (tile_01.png):\t\tOK", "Load asset (locked.png):\t\tFAILED"}));
   EXPECT_EQ(run.standard_error, kBoxTitle + ": " + kAssetMessage + "\n");
+  ExpectNothingSaved();
+}
+
+TEST_F(FatalEndTest, AGoodPictureTooLargeForItsBufferFailsLikeADamagedOne) {
+  // A noisy 300 x 300 picture does not compress below the 204,800 bytes of a small picture.
+  std::vector<uint8_t> pixels(300 * 300 * 4);
+  uint32_t noise = 12345;
+  for (uint8_t& byte : pixels) {
+    noise = noise * 1103515245 + 12345;
+    byte = static_cast<uint8_t>(noise >> 16);
+  }
+  PixelRows rows;
+  rows.bytes = pixels;
+  rows.width = 300;
+  rows.height = 300;
+  rows.pitch = 300 * 4;
+  const MemoryBlock picture = png_encode_to_memory(rows);
+  ASSERT_GT(picture.size(), static_cast<size_t>(kSmallPictureBufferSize));
+  ChangeAssetPack([&](const std::string& stage) {
+    std::ofstream(stage + "/crate.png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(picture.data()), static_cast<std::streamsize>(picture.size()));
+  });
+  const GameRun run = RunGame();
+  EXPECT_TRUE(run.box_answered);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(LastLines(LogLines(), 2),
+            (std::vector<std::string>{"Load asset (tgs_16x9.png):\t\tOK", "Load asset (crate.png):\t\tFAILED"}));
   ExpectNothingSaved();
 }
 
