@@ -19,6 +19,7 @@
 
 #include "game/assets.h"
 #include "game/startup.h"
+#include "runtime/media/sound.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ int Child(const std::string& game_dir, int64_t launched) {
   const int64_t total_cpu = ProcessorTime();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
+  int64_t sound_bytes = 0;
+  for (int sound = 0; sound < 4; ++sound) sound_bytes += sound_length(sound);
   int64_t start = Now(), start_cpu = ProcessorTime();
   LoadSounds();
   const int64_t sounds = Now() - start, sounds_cpu = ProcessorTime() - start_cpu;
@@ -53,6 +56,7 @@ int Child(const std::string& game_dir, int64_t launched) {
   LoadPictures();
   const int64_t pictures = Now() - start, pictures_cpu = ProcessorTime() - start_cpu;
   ShutDownRuntime();
+  std::fprintf(stderr, "decoded sounds: %lld KiB\n", static_cast<long long>(sound_bytes / 1024));
   std::printf("%lld %lld %lld %ld %lld %lld %lld\n", static_cast<long long>(total), static_cast<long long>(sounds),
               static_cast<long long>(pictures), usage.ru_maxrss, static_cast<long long>(total_cpu),
               static_cast<long long>(sounds_cpu), static_cast<long long>(pictures_cpu));
@@ -89,7 +93,8 @@ int main(int argc, char** argv) {
     if (child == 0) {
       dup2(pipe_ends[1], 1);
       close(pipe_ends[0]);
-      execl("/proc/self/exe", "bench_startup", "--child", game_dir.c_str(), launched.c_str(), static_cast<char*>(nullptr));
+      execl("/proc/self/exe", "bench_startup", "--child", game_dir.c_str(), launched.c_str(),
+            static_cast<char*>(nullptr));
       _exit(127);
     }
     close(pipe_ends[1]);

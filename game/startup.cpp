@@ -115,7 +115,7 @@ void LoadLevels() {
   Menus.LevelIndex = Settings.LastPlayed;
 }
 
-int Steps(const Text& game_dir, int argc, char** argv) {
+int StartUpSteps(const Text& game_dir, int argc, char** argv) {
   if (!StartRuntime(argc, argv)) return 0;
   ResetGameRecords();
   font_load(FontMain, kFontName, kFontSize, kFontBold);
@@ -157,7 +157,7 @@ int Steps(const Text& game_dir, int argc, char** argv) {
 }  // namespace
 
 int StartUpFrom(const Text& game_dir, int argc, char** argv) {
-  if (Steps(game_dir, argc, argv)) return 1;
+  if (StartUpSteps(game_dir, argc, argv)) return 1;
   Loop.FatalEnd = 1;
   ShutDownRuntime();
   return 0;

@@ -92,6 +92,10 @@ class FatalEndTest : public testing::Test {
     environment_["HOME"] = home_.path();
     environment_["LANG"] = std::nullopt;
     environment_["SDL_AUDIODRIVER"] = "dummy";
+    // A sanitizer build of the game ends right after the error box with the caches of the
+    // toolkit and the font libraries still held, which they never free; leaks of the game's own
+    // code are caught by the in-process start-up tests.
+    environment_["ASAN_OPTIONS"] = "detect_leaks=0";
   }
 
   // Replaces the asset pack by a copy changed by `change` (given the folder of its entries),
@@ -99,8 +103,8 @@ class FatalEndTest : public testing::Test {
   void ChangeAssetPack(const std::function<void(const std::string& stage)>& change) {
     const std::string tool = std::string(CRATEVALE_BINARY_DIR) + "packtool";
     const std::string stage = stage_.path() + "stage";
-    ASSERT_EQ(std::system(("'" + tool + "' extract '" + CRATEVALE_PACK_DIR + "Cratevale.data' '" + stage + "'").c_str()),
-              0);
+    const std::string source = std::string(CRATEVALE_PACK_DIR) + "Cratevale.data";
+    ASSERT_EQ(std::system(("'" + tool + "' extract '" + source + "' '" + stage + "'").c_str()), 0);
     change(stage);
     fs::remove(game_.path() + "Cratevale.data");
     ASSERT_EQ(std::system(("'" + tool + "' create '" + game_.path() + "Cratevale.data' '" + stage + "'").c_str()), 0);
