@@ -256,6 +256,33 @@ TEST_F(FatalEndTest, ASoundServiceThatCannotStartShowsTheServiceBox) {
   ExpectNothingSaved();
 }
 
+TEST_F(FatalEndTest, AScreenThatCannotBeMadeShowsTheScreenBox) {
+  // Without its drivers the OpenGL library can make no context, so no screen opens.
+  environment_["LIBGL_DRIVERS_PATH"] = "/nonexistent";
+  environment_["GALLIUM_DRIVER"] = "none";
+  struct Case {
+    int mode;
+    std::string line;
+  } cases[] = {{0, "Opening screen (Fullscreen):\t\tFAILED"}, {2, "Opening screen (Borderless):\t\tFAILED"}};
+  for (const Case& c : cases) {
+    fs::remove_all(home_.path() + ".Torvelin game studio");
+    home_.Write(".Torvelin game studio/Cratevale/Cratevale.prefs", "[Settings]\nGameScreen = " + std::to_string(c.mode));
+    const GameRun run = RunGame();
+    const std::vector<std::string> lines = LastLines(LogLines(), 2);
+    if (!lines.empty() && lines.back().find("OK") != std::string::npos) GTEST_SKIP() << "this OpenGL opens anyway";
+    EXPECT_TRUE(run.box_answered);
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"Load asset (click3.wav):\t\tOK", c.line}));
+    // The OpenGL library says why in lines of its own before ours.
+    EXPECT_EQ(LastLines(Lines(run.standard_error), 1),
+              std::vector<std::string>{kBoxTitle + ": The screen could not be opened in the chosen display mode."});
+    // The preferences read at start are left as they were, and no results are written.
+    EXPECT_EQ(home_.Read(".Torvelin game studio/Cratevale/Cratevale.prefs"),
+              "[Settings]\nGameScreen = " + std::to_string(c.mode));
+    EXPECT_FALSE(fs::exists(UserDir() + "Cratevale.scores"));
+  }
+}
+
 TEST_F(FatalEndTest, WithoutAnXDisplayOneLineSaysWhy) {
   struct Case {
     std::optional<std::string> display;
