@@ -4,11 +4,22 @@
 
 #include <cstdint>
 
-// The aspect class 0-7 of a screen size.
+#include "runtime/data/text.h"
+
+// The text in every window title: the game, its version, the studio and its web address.
+Text WindowTitle();
+
+// The aspect class 0-7 of a screen size: the ratio in fixed point with two decimals ("1.78"),
+// written with a point whatever the locale, compared with the ratios of the known classes.
 int ClassifyAspect(int64_t width, int64_t height);
+// The same ratio text, "1.78" for 1920 x 1080; empty for a height of 0.
+Text AspectText(int64_t width, int64_t height);
 // Opens the screen in the mode Settings.GameScreen at GameDisplay's size, with its log lines.
 // Returns 1, or 0 when it failed (the caller shows the screen error box).
 int OpenDisplay();
+// What follows every successful opening: joysticks counted again (logged under `joystick_label`,
+// "Joystick:" at start, "Joystick: " after a reopen), the aspect class and the layout.
+void AfterDisplayOpened(const Text& joystick_label);
 // Closes the screen and opens it again with the pending mode and size, reloads every picture and
 // re-renders the panels and the HUD. Returns 1; on failure it shows the screen error box, sets
 // Loop.FatalEnd and Loop.QuitRequested, and returns 0.

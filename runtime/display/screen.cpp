@@ -502,7 +502,15 @@ int screen_open_windowed(GtkWindow* host, int x, int y, int width, int height, i
   TheScreen.x_display = display;
   TheScreen.x_screen = x_screen;
   TheScreen.x_window = gdk_x11_window_get_xid(area_window);
+  // A context the server refuses comes back as an X error, which the toolkit would take as fatal
+  // and end the process with; it is a failure to open like any other.
+  gdk_x11_display_error_trap_push(gdk_display);
   TheScreen.glx_context = CreateContext(display, visual);
+  const int refused = gdk_x11_display_error_trap_pop(gdk_display);
+  if (refused && TheScreen.glx_context) {
+    glXDestroyContext(display, TheScreen.glx_context);
+    TheScreen.glx_context = nullptr;
+  }
   XFree(visual);
   if (!TheScreen.glx_context || !SetUpGl(width, height, 32, flip_mode)) {
     screen_close();

@@ -1,0 +1,262 @@
+// Assets: reading the sounds and pictures of the asset pack, scaling the title and splash
+// pictures to the screen, and the end of the game when an asset cannot be read.
+#include "game/assets.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+#include "game/core/game.h"
+#include "game/core/languages.h"
+#include "game/core/log.h"
+#include "game/startup.h"
+#include "runtime/data/pack.h"
+#include "runtime/display/drawing.h"
+#include "runtime/display/image.h"
+#include "runtime/display/screen.h"
+#include "runtime/display/sprite.h"
+#include "runtime/display/window.h"
+#include "runtime/media/sound.h"
+#include "runtime/runtime.h"
+
+namespace {
+
+// The smallest splash side the cover computation can divide by.
+constexpr int kCoverStep = 100;
+
+struct SoundAsset {
+  int Number;
+  const char16_t* Entry;
+};
+constexpr SoundAsset kSounds[] = {
+    {MenuMusic, u"music1.ogg"},
+    {GameMusic, u"music2.ogg"},
+    {RolloverSound, u"rollover3.wav"},
+    {ClickSound, u"click3.wav"},
+};
+
+// The small pictures in their loading order. The lock mark is an image, the others sprites.
+enum class Target { Sprite, KeeperSprite, Image };
+struct PictureAsset {
+  int Number;
+  const char16_t* Entry;
+  Target Kind;
+};
+constexpr PictureAsset kPictures[] = {
+    {SpriteCrate, u"crate.png", Target::Sprite},
+    {SpriteKeeperStanding + 0, u"idle_left.png", Target::KeeperSprite},
+    {SpriteKeeperStanding + 1, u"idle_right.png", Target::KeeperSprite},
+    {SpriteKeeperStanding + 2, u"idle_up.png", Target::KeeperSprite},
+    {SpriteKeeperStanding + 3, u"idle_down.png", Target::KeeperSprite},
+    {SpriteKeeperPushing + 1, u"push_right.png", Target::KeeperSprite},
+    {SpriteKeeperPushing + 0, u"push_left.png", Target::KeeperSprite},
+    {SpriteKeeperPushing + 2, u"push_up.png", Target::KeeperSprite},
+    {SpriteKeeperPushing + 3, u"push_down.png", Target::KeeperSprite},
+    {SpriteFloor, u"tile_01.png", Target::Sprite},
+    {ImageLockMark, u"locked.png", Target::Image},
+    {SpriteTitleBackground, u"titleback_c.png", Target::Sprite},
+};
+
+// Label lines logged before the title and splash pictures of the classes that have their own.
+constexpr const char16_t* kAspectLabels[] = {u"AspectRatio:  3:2",  u"AspectRatio:  4:3",  u"AspectRatio:  5:4",
+                                             u"AspectRatio:  16:9", u"AspectRatio:  16:10", u"AspectRatio:  17:9"};
+constexpr const char16_t* kShapes[] = {u"3x2", u"4x3", u"5x4", u"16x9", u"16x10", u"17x9"};
+constexpr int kOwnPictureClasses = 6;  // classes 0-5
+constexpr int kOtherClass = 7;
+
+void LogLoaded(const Text& entry) { LogValue(u"Load asset (" + entry + u"):", LogResult(1)); }
+
+// The asset pack open for one loading pass; closed however the pass ends.
+struct AssetPack {
+  int64_t handle = pack_open(kNewObject, Folders.GameDir + kAssetPackName, kPackerRuntime);
+  ~AssetPack() {
+    if (handle) pack_close(handle);
+  }
+};
+
+// Reads an entry into a fresh zero-filled buffer of `size` bytes. Returns false when the buffer
+// cannot be had or nothing was extracted. An entry larger than the buffer is not refused here:
+// the buffer stays zero-filled and its decoding fails. *used is the number of bytes to decode.
+bool ReadEntry(int64_t pack, const Text& entry, int64_t size, MemoryBlock* buffer, int64_t* used) {
+  *buffer = memory_allocate(size);
+  if (buffer->empty()) return false;
+  const int64_t extracted = pack_extract_to_memory(pack, buffer->data(), size, entry);
+  if (extracted == 0) return false;
+  *used = extracted > 0 ? extracted : size;
+  return true;
+}
+
+// Decodes a full-screen picture entry into a new image; 0 when it cannot be read or decoded.
+int64_t LoadScreenImage(int64_t pack, const Text& entry) {
+  MemoryBlock buffer;
+  int64_t used = 0;
+  if (!ReadEntry(pack, entry, kScreenPictureBufferSize, &buffer, &used)) return 0;
+  return image_load_from_memory(kNewObject, std::span<const uint8_t>(buffer.data(), buffer.size()));
+}
+
+// Makes sprite `number` of the image's size and draws the image into it; frees the image.
+bool SpriteFromImage(int64_t number, int64_t image) {
+  const bool made = sprite_create(number, image_width(image), image_height(image)) != 0 &&
+                    drawing_start(sprite_output(number)) != 0;
+  if (made) {
+    draw_image(image_handle(image), 0, 0);
+    drawing_stop();
+  }
+  image_free(image);
+  return made;
+}
+
+bool LoadTitle(int64_t pack, int aspect) {
+  const Text entry = u"title_" + PictureShape(aspect) + u".png";
+  if (aspect < kOwnPictureClasses) LogLine(kAspectLabels[aspect]);
+  const int64_t image = LoadScreenImage(pack, entry);
+  if (!image) {
+    AssetFailed(entry);
+    return false;
+  }
+  const int screen_width = GameDisplay.ScreenWidth;
+  if (image_width(image) != screen_width) {
+    image_resize(image, screen_width, TitleHeight(image_width(image), image_height(image), screen_width),
+                 kImageResizeSmooth);
+  }
+  if (!SpriteFromImage(SpriteTitle, image)) {
+    AssetFailed(entry);
+    return false;
+  }
+  LogLoaded(entry);
+  return true;
+}
+
+bool LoadSplash(int64_t pack, int aspect) {
+  const Text entry = u"tgs_" + PictureShape(aspect) + u".png";
+  if (aspect < kOwnPictureClasses) LogLine(kAspectLabels[aspect]);
+  const int64_t image = LoadScreenImage(pack, entry);
+  if (!image) {
+    AssetFailed(entry);
+    return false;
+  }
+  const int width = GameDisplay.ScreenWidth;
+  const int height = GameDisplay.ScreenHeight;
+  bool fits = true;
+  if (aspect < kOwnPictureClasses) {
+    if (image_width(image) != width || image_height(image) != height) {
+      fits = image_resize(image, width, height, kImageResizeSmooth) != nullptr;
+    }
+  } else {
+    const SplashCrop crop = CoverScreen(image_width(image), image_height(image), width, height);
+    if (crop.ResizeWidth != image_width(image) || crop.ResizeHeight != image_height(image)) {
+      fits = image_resize(image, crop.ResizeWidth, crop.ResizeHeight, kImageResizeSmooth) != nullptr;
+    }
+    if (fits && (crop.ResizeWidth != width || crop.ResizeHeight != height)) {
+      fits = image_copy_region(image, image, crop.X, crop.Y, width, height) != 0;
+    }
+  }
+  if (!fits) image_free(image);
+  if (!fits || !SpriteFromImage(SpriteStudioSplash, image)) {
+    AssetFailed(entry);
+    return false;
+  }
+  LogLoaded(entry);
+  return true;
+}
+
+bool LoadSmallPicture(int64_t pack, const PictureAsset& picture) {
+  MemoryBlock buffer;
+  int64_t used = 0;
+  int64_t made = 0;
+  if (ReadEntry(pack, picture.Entry, kSmallPictureBufferSize, &buffer, &used)) {
+    const std::span<const uint8_t> bytes(buffer.data(), buffer.size());
+    switch (picture.Kind) {
+      case Target::Image:
+        made = image_load_from_memory(picture.Number, bytes);
+        break;
+      case Target::KeeperSprite:
+        made = sprite_load_from_memory(picture.Number, bytes, kSpriteKeepAlpha);
+        break;
+      case Target::Sprite:
+        made = sprite_load_from_memory(picture.Number, bytes);
+        if (made && picture.Number == SpriteCrate) made = sprite_copy(SpriteCrate, SpriteTargetIcon);
+        break;
+    }
+  }
+  if (!made) {
+    AssetFailed(picture.Entry);
+    return false;
+  }
+  LogLoaded(picture.Entry);
+  return true;
+}
+
+}  // namespace
+
+int PictureClass(int aspect) { return aspect >= 0 && aspect < kOwnPictureClasses ? aspect : kOtherClass; }
+
+Text PictureShape(int aspect) {
+  const int picture_class = PictureClass(aspect);
+  return picture_class < kOwnPictureClasses ? kShapes[picture_class] : u"16x9";
+}
+
+int TitleHeight(int image_width, int image_height, int screen_width) {
+  if (image_width <= 0) return image_height;
+  return static_cast<int>(std::lround(screen_width * (static_cast<double>(image_height) / image_width)));
+}
+
+SplashCrop CoverScreen(int width, int height, int screen_width, int screen_height) {
+  SplashCrop crop{screen_width, screen_height, 0, 0};
+  if (width == screen_width && height == screen_height) return crop;
+  if (width < kCoverStep || height < kCoverStep || screen_width <= 0 || screen_height <= 0) return crop;
+  if (width / height == screen_width / screen_height) return crop;
+  const int height_at_screen_width = (height / kCoverStep) * (screen_width / (width / kCoverStep));
+  const int width_at_screen_height = (width / kCoverStep) * (screen_height / (height / kCoverStep));
+  if (height_at_screen_width >= screen_height) {
+    crop.ResizeHeight = height_at_screen_width;
+    crop.Y = (height_at_screen_width - screen_height) / 2;
+  } else {
+    // Truncation can leave this side a little short of the screen as well; the picture is then
+    // stretched to the screen's width rather than cut outside its own area.
+    crop.ResizeWidth = std::max(width_at_screen_height, screen_width);
+    crop.X = (crop.ResizeWidth - screen_width) / 2;
+  }
+  return crop;
+}
+
+int LoadSounds() {
+  AssetPack pack;
+  if (!pack.handle) {
+    AssetFailed(u"music and sfx");
+    return 0;
+  }
+  for (const SoundAsset& sound : kSounds) {
+    MemoryBlock buffer;
+    int64_t used = 0;
+    if (!ReadEntry(pack.handle, sound.Entry, kSoundBufferSize, &buffer, &used) ||
+        !sound_load_from_memory(sound.Number, buffer, used)) {
+      AssetFailed(sound.Entry);
+      return 0;
+    }
+    buffer = MemoryBlock();
+    LogLoaded(sound.Entry);
+  }
+  return 1;
+}
+
+int LoadPictures() {
+  AssetPack pack;
+  if (!pack.handle) {
+    AssetFailed(Text());
+    return 0;
+  }
+  const int aspect = PictureClass(GameDisplay.AspectRatio);
+  if (!LoadTitle(pack.handle, aspect) || !LoadSplash(pack.handle, aspect)) return 0;
+  for (const PictureAsset& picture : kPictures) {
+    if (!LoadSmallPicture(pack.handle, picture)) return 0;
+  }
+  return 1;
+}
+
+void AssetFailed(const Text& name) {
+  LogValue(u"Load asset (" + name + u"):", LogResult(0));
+  screen_close();
+  if (Settings.GameScreen != 0) window_close(WindowMain);
+  FatalErrorBox(GameText(u"tErrorASSET"));
+}

@@ -1,0 +1,48 @@
+// Assets: the four sounds and the pictures of Cratevale.data. Every entry is read whole into a
+// zero-filled buffer of a fixed size for its kind and decoded from there. The sounds are read
+// once, before the screen opens; the pictures after every opening of the screen, because
+// sprites belong to the screen.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/data/text.h"
+
+constexpr const char16_t* kAssetPackName = u"Cratevale.data";
+// Buffer sizes by kind: a sound, a full-screen picture (title, splash), any other picture.
+constexpr int64_t kSoundBufferSize = 15728640;
+constexpr int64_t kScreenPictureBufferSize = 4194304;
+constexpr int64_t kSmallPictureBufferSize = 204800;
+
+// Loads sounds 0-3 from the asset pack with their log lines. Returns 1, or 0 after AssetFailed.
+int LoadSounds();
+// Loads the title picture and the studio splash for GameDisplay's size and aspect class, then
+// sprites 4-15 and image 16, with their log lines. Returns 1, or 0 after AssetFailed.
+int LoadPictures();
+
+// The first asset that could not be read ends the game: logs its "FAILED" line, closes the
+// screen and window 0, shows the asset error box and marks the run as ended without saving
+// (Loop.FatalEnd). The name is logged only, never shown.
+void AssetFailed(const Text& name);
+
+// The aspect classes that have pictures of their own (0-5) keep theirs; every other class gets
+// the 16:9 pictures, the splash cropped to cover the screen.
+int PictureClass(int aspect);
+// The part of the entry names of a picture class, "3x2" ... "17x9"; classes 6 and 7 give "16x9".
+Text PictureShape(int aspect);
+
+// Height of a title picture of image_width x image_height scaled to screen_width, rounded to the
+// nearest pixel.
+int TitleHeight(int image_width, int image_height, int screen_width);
+
+// How a splash picture of width x height covers a screen_width x screen_height screen when its
+// class has no picture of its own: resized to ResizeWidth x ResizeHeight, then the screen-sized
+// region at (X, Y) is taken. All divisions truncate, so the picture can come out a few pixels
+// short of the exact proportion. A picture under 100 pixels on a side is stretched to the screen.
+struct SplashCrop {
+  int ResizeWidth = 0;
+  int ResizeHeight = 0;
+  int X = 0;
+  int Y = 0;
+};
+SplashCrop CoverScreen(int width, int height, int screen_width, int screen_height);
