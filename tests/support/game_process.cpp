@@ -152,8 +152,25 @@ void GameProcess::Tap(unsigned long keysym, int hold_ms) {
 int GameProcess::Screenshot(int timeout_ms) {
   const std::string line = "Saving screenshot:\t\tOK";
   const int before = CountLog(line);
-  Tap(XK_s, 150);
-  return WaitForLog(line, timeout_ms, before + 1) ? before + 1 : -1;
+  // A key pressed while the game's window is not yet focused (just opened, or reopened after a
+  // mode change) is lost: S is pressed again until the game has taken a picture.
+  constexpr int kRetryMs = 3000;
+  for (int waited = 0; waited < timeout_ms; waited += kRetryMs) {
+    Tap(XK_s, 150);
+    if (WaitForLog(line, std::min(kRetryMs, timeout_ms - waited), before + 1)) return CountLog(line);
+    if (!running()) break;
+  }
+  return -1;
+}
+
+int GameProcess::TapUntilExit(unsigned long keysym, int timeout_ms) {
+  constexpr int kRetryMs = 3000;
+  for (int waited = 0; waited < timeout_ms && running(); waited += kRetryMs) {
+    Tap(keysym);
+    const int status = WaitExit(kRetryMs);
+    if (status != -1 || !running()) return status;
+  }
+  return WaitExit(0);
 }
 
 std::vector<std::string> GameProcess::Screenshots() const {

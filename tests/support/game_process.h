@@ -44,6 +44,8 @@ class GameProcess {
   // Takes a screenshot with S and waits until the game logged it: every key before it has then
   // been handled. Returns the number of screenshots saved so far, or -1 on a time-out.
   int Screenshot(int timeout_ms = 20000);
+  // Presses a key that leads towards the end (Escape) until the game has ended; its status.
+  int TapUntilExit(unsigned long keysym, int timeout_ms = 30000);
   // The screenshot files in the save folder, oldest name first.
   std::vector<std::string> Screenshots() const;
 
