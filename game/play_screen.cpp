@@ -312,6 +312,9 @@ void PreparePlayScreen() {
 
   BuildHudBar(layout, GameDisplay.ScreenWidth);
   CreateHudBoxes(layout);
+  RenderHudName();
+  RenderHudSteps();
+  RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
   sprite_zoom(SpriteTargetIcon, Pixel(layout.IconSize), Pixel(layout.IconSize));
   for (int slot = 1; slot <= kHudIconSlots; ++slot) HudIconPosition(layout, slot, &PlayScreen.Icons[slot].X, &PlayScreen.Icons[slot].Y);
   CreateDimmer();
@@ -324,7 +327,10 @@ void RenderHudName() {
 
 void RenderHudSteps() { RenderHudText(SpriteHudSteps, str_from_int(Board.StepCount), -1); }
 
-void RenderHudTime() { RenderHudText(SpriteHudTime, HudTimeText(elapsed_ms() - Loop.LevelStartTime), -1); }
+void RenderHudTime() {
+  PlayScreen.TimeText = HudTimeText(elapsed_ms() - Loop.LevelStartTime);
+  RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
+}
 
 void ResetHudIcons() {
   for (int slot = 1; slot <= kHudIconSlots; ++slot) {

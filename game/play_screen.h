@@ -44,6 +44,7 @@ struct HudIconSlot {
 struct PlayScreenRecord {
   PlayLayout Layout;
   HudIconSlot Icons[kHudIconSlots + 1];  // slots 1..12; 0 is unused
+  Text TimeText;  // what the time box shows: the clock of the last Playing frame
 };
 extern PlayScreenRecord PlayScreen;
 
@@ -68,7 +69,8 @@ int64_t MoveOffsetPixels(int move_frame, int64_t tile_size);
 void SetLayout();
 // Zooms the tile-sized sprites, hands the tile size and offsets to the map drawer, logs them and
 // builds the heads-up bar. Called when the main loop is entered and after the screen reopened.
-// Also makes the full-screen black dimmer (sprite 1) when it is missing or of another size.
+// The three text boxes get their texts again (the time box the one it showed last), and the
+// full-screen black dimmer (sprite 1) is made when it is missing or of another size.
 void PreparePlayScreen();
 // The name box, rendered at each level start and after a language change.
 void RenderHudName();

@@ -394,6 +394,9 @@ TEST_F(PlayScreenDrawingTest, TheClockRunsOnlyWhilePlayingAndTheStepsAlways) {
   Board.StepCount = 123;
   EXPECT_EQ(clock_at(31 * 60000), time_frozen);
   EXPECT_NE(BoxPixels(steps_left, SpriteHudSteps), steps_7);
+  // A screen reopened behind the overlay rebuilds the boxes with the same clock.
+  PreparePlayScreen();
+  EXPECT_EQ(clock_at(32 * 60000), time_frozen);
   GameState = Playing;
   EXPECT_NE(clock_at(31 * 60000), at_65);
 }
