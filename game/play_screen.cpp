@@ -1,8 +1,360 @@
-// Placeholder until the play screen is built.
+// The play screen: the layout computed from the screen's size and shape, the heads-up bar built
+// once per layout, its three text boxes and twelve target icons, and one frame of the board.
 #include "game/play_screen.h"
 
-void SetLayout() {}
-void PreparePlayScreen() {}
-void RenderHudName() {}
-void ResetHudIcons() {}
-void DrawPlayScreen() {}
+#include <algorithm>
+#include <cmath>
+
+#include "game/core/board.h"
+#include "game/core/game.h"
+#include "game/core/languages.h"
+#include "game/core/log.h"
+#include "game/maps.h"
+#include "game/menus.h"
+#include "runtime/data/files.h"
+#include "runtime/display/drawing.h"
+#include "runtime/display/image.h"
+#include "runtime/display/sprite.h"
+
+PlayScreenRecord PlayScreen;
+
+namespace {
+
+// Aspect classes with a layout rule of their own.
+constexpr int kAspect3x2 = 0;
+constexpr int kAspect4x3 = 1;
+constexpr int kAspect5x4 = 2;
+constexpr int kAspect16x9 = 3;
+constexpr int kAspect16x10 = 4;
+constexpr int kAspect17x9 = 5;
+
+constexpr uint32_t kHudBackground = ColourTitleBar;
+constexpr uint32_t kHudOuterFrame = ColourHighlight;
+constexpr uint32_t kHudMiddleFrame = ColourPanel;
+constexpr uint32_t kHudInnerFill = ColourPanelDark;
+constexpr int kHudTextRed = 232, kHudTextGreen = 106, kHudTextBlue = 23;
+
+constexpr int kUnlitIconIntensity = 64;
+constexpr int kDimmerIntensity = 128;
+constexpr int kNameTextLeft = 10;
+constexpr int kFillerColumns = 32;
+constexpr int kFillerBottomRows = 6;
+
+// To the nearest integer, halves to the even neighbour (the default rounding mode).
+int64_t RoundEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
+
+void SetBorders(PlayLayout& layout, int64_t span) {
+  layout.Border1 = span / 60;
+  layout.Border2 = span / 12;
+  layout.Border3 = span / 8;
+}
+
+// Side fillers only where the board leaves a strip of the screen uncovered.
+void SetSideFillersWhereRoom(PlayLayout& layout, int64_t width) {
+  if (layout.OffsetX != 0) layout.FillLeftX = layout.OffsetX - layout.TileSize;
+  if (layout.OffsetX + kBoardWidth * layout.TileSize != width) layout.FillRightX = layout.OffsetX + kBoardWidth * layout.TileSize;
+}
+
+void SetFixedLayout(PlayLayout& layout, int64_t scale) {
+  layout.TileSize = 64 * scale;
+  layout.OffsetX = 0;
+  layout.HudHeight = 120 * scale;
+  layout.OffsetY = layout.HudHeight;
+  layout.Border1 = 2 * scale;
+  layout.Border2 = 10 * scale;
+  layout.Border3 = 15 * scale;
+  layout.HudFontSize = 45 * scale;
+}
+
+void SetScaledLayout(PlayLayout& layout, int64_t width, int64_t height, int aspect) {
+  const int64_t tile = width / kBoardWidth;
+  layout.TileSize = tile;
+  layout.OffsetX = (width - kBoardWidth * tile) / 2;
+  switch (aspect) {
+    case kAspect3x2:
+    case kAspect4x3:
+    case kAspect5x4: {
+      layout.HudHeight = height / 9;
+      layout.OffsetY = layout.HudHeight + tile;
+      SetBorders(layout, layout.HudHeight - tile);
+      const double divisor = aspect == kAspect5x4 ? 2.6 : 2.5;
+      layout.HudFontSize = RoundEven(static_cast<double>(layout.HudHeight - 2 * layout.Border3) / divisor);
+      layout.FillLeftX = layout.OffsetX - tile;
+      layout.FillRightX = layout.OffsetX + kBoardWidth * tile;
+      layout.FillTopY = layout.HudHeight;
+      layout.FillBottomY = layout.OffsetY + kBoardHeight * tile;
+      return;
+    }
+    case kAspect16x9:
+    case kAspect17x9:
+      layout.HudHeight = height - kBoardHeight * tile;
+      layout.OffsetY = layout.HudHeight;
+      SetBorders(layout, layout.HudHeight);
+      layout.HudFontSize = (layout.HudHeight - 2 * layout.Border3) / 2;
+      SetSideFillersWhereRoom(layout, width);
+      return;
+    case kAspect16x10:
+      layout.HudHeight = (height / 10) * 9 - kBoardHeight * tile;
+      layout.OffsetY = layout.HudHeight + tile;
+      SetBorders(layout, layout.HudHeight);
+      layout.HudFontSize = (layout.HudHeight - 2 * layout.Border3) / 2;
+      SetSideFillersWhereRoom(layout, width);
+      layout.FillTopY = layout.HudHeight;
+      layout.FillBottomY = layout.OffsetY + kBoardHeight * tile;
+      return;
+    default:  // every other shape, the 21:9 screens among them
+      layout.HudHeight = height / 9;
+      layout.OffsetY = layout.HudHeight + tile;
+      SetBorders(layout, layout.HudHeight);
+      layout.HudFontSize = (layout.HudHeight - 2 * layout.Border3) / 2;
+      layout.FillLeftX = layout.OffsetX - tile;
+      layout.FillRightX = layout.OffsetX + kBoardWidth * tile;
+      layout.FillBottomY = layout.OffsetY + kBoardHeight * tile;
+      return;
+  }
+}
+
+int Pixel(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, -(int64_t{1} << 30), int64_t{1} << 30)); }
+
+// Paints one line of HUD text on a fresh image of the box's size filled with the inner colour,
+// then copies it into the box sprite. The text starts at `left`, or is centred when `left` is -1;
+// it is always centred vertically.
+void RenderHudText(int sprite, const Text& text, int left) {
+  const int width = sprite_width(sprite), height = sprite_height(sprite);
+  if (width <= 0 || height <= 0) return;
+  const int64_t image = image_create(kNewObject, width, height, 24, kHudInnerFill);
+  if (!image) return;
+  const int output = image_vector_output(image, kUnitPixel);
+  if (output && vector_drawing_start(output)) {
+    vector_font(font_handle(FontMain), static_cast<double>(PlayScreen.Layout.HudFontSize));
+    vector_source_color(rgba(kHudTextRed, kHudTextGreen, kHudTextBlue, 255));
+    const double x = left >= 0 ? left : (width - vector_text_width(text)) / 2;
+    vector_move_to(x, (height - vector_text_height(text)) / 2);
+    vector_text_draw(text);
+    vector_drawing_stop();
+  }
+  if (drawing_start(sprite_output(sprite))) {
+    draw_image(image_handle(image), 0, 0);
+    drawing_stop();
+  }
+  image_free(image);
+}
+
+// The bar behind the four HUD boxes, each box framed by three nested rectangles.
+void BuildHudBar(const PlayLayout& layout, int width) {
+  if (!sprite_create(SpriteHudBar, width, Pixel(layout.HudHeight))) return;
+  if (!drawing_start(sprite_output(SpriteHudBar))) return;
+  // The bar is filled down to the board; the sprite keeps its HUD-high top part.
+  draw_box(0, 0, width, Pixel(layout.OffsetY), kHudBackground);
+  const int64_t lefts[] = {0, layout.NameWidth, layout.NameWidth + layout.TimeWidth, layout.TargetLeft};
+  const int64_t widths[] = {layout.NameWidth, layout.TimeWidth, layout.StepsWidth, layout.TargetWidth};
+  const int64_t insets[] = {layout.Border1, layout.Border2, layout.Border3};
+  const uint32_t colours[] = {kHudOuterFrame, kHudMiddleFrame, kHudInnerFill};
+  for (int box = 0; box < 4; ++box) {
+    for (int frame = 0; frame < 3; ++frame) {
+      const int64_t inset = insets[frame];
+      draw_box(Pixel(lefts[box] + inset), Pixel(inset), Pixel(widths[box] - 2 * inset),
+               Pixel(layout.HudHeight - 2 * inset), colours[frame]);
+    }
+  }
+  drawing_stop();
+}
+
+void CreateHudBoxes(const PlayLayout& layout) {
+  const int height = Pixel(layout.HudHeight - 2 * layout.Border3 - 1);
+  sprite_create(SpriteHudName, Pixel(layout.NameWidth - 2 * layout.Border3), height);
+  sprite_create(SpriteHudTime, Pixel(layout.TimeWidth - 2 * layout.Border3), height);
+  sprite_create(SpriteHudSteps, Pixel(layout.StepsWidth - 2 * layout.Border3), height);
+}
+
+// The black sprite that dims the board under the overlay panels: opaque black once keyed with
+// white, and shown at half intensity.
+void CreateDimmer() {
+  if (sprite_width(SpriteDimmer) == GameDisplay.ScreenWidth && sprite_height(SpriteDimmer) == GameDisplay.ScreenHeight) return;
+  if (sprite_create(SpriteDimmer, GameDisplay.ScreenWidth, GameDisplay.ScreenHeight, kSpriteKeepAlpha)) {
+    sprite_transparent_color(SpriteDimmer, ColourRgb(255, 255, 255));
+  }
+}
+
+int64_t CrateCountShown() { return std::clamp<int64_t>(Board.CrateCount, 0, kHudIconSlots); }
+
+void DrawHudIcons() {
+  for (int slot = 1; slot <= CrateCountShown(); ++slot) {
+    HudIconSlot& icon = PlayScreen.Icons[slot];
+    icon.Lit = Board.HudLit[slot] ? 1 : 0;
+    if (icon.Lit) {
+      sprite_display(SpriteTargetIcon, Pixel(icon.X), Pixel(icon.Y));
+    } else {
+      sprite_display_blended(SpriteTargetIcon, Pixel(icon.X), Pixel(icon.Y), kUnlitIconIntensity);
+    }
+  }
+}
+
+void DrawFillers(const PlayLayout& layout) {
+  const int64_t tile = layout.TileSize;
+  for (const int64_t column : {layout.FillLeftX, layout.FillRightX}) {
+    if (column == 0) continue;
+    for (int k = 0; k < kBoardHeight; ++k) sprite_display(SpriteFloor, Pixel(column), Pixel(layout.OffsetY + k * tile));
+  }
+  if (layout.FillTopY != 0) {
+    for (int k = 0; k < kFillerColumns; ++k) sprite_display(SpriteFloor, Pixel(layout.FillLeftX + k * tile), Pixel(layout.FillTopY));
+  }
+  if (layout.FillBottomY != 0) {
+    for (int row = 0; row < kFillerBottomRows; ++row) {
+      for (int k = 0; k < kFillerColumns; ++k) {
+        sprite_display(SpriteFloor, Pixel(layout.FillLeftX + k * tile), Pixel(layout.FillBottomY + row * tile));
+      }
+    }
+  }
+}
+
+// The crates and the keeper; during a move the keeper comes first and he and the pushed crate are
+// drawn the same rounded number of pixels along the move.
+void DrawBoardItems(const PlayLayout& layout) {
+  const int64_t tile = layout.TileSize;
+  const bool moving = Board.MoveState != kMoveIdle;
+  int dx = 0, dy = 0;
+  MoveDirection(Board.MoveState, &dx, &dy);
+  const int64_t along = moving ? MoveOffsetPixels(Board.MoveFrame, tile) : 0;
+  const int keeper_x = Pixel(layout.OffsetX + Board.PlayerX * tile + dx * along);
+  const int keeper_y = Pixel(layout.OffsetY + Board.PlayerY * tile + dy * along);
+  if (moving) sprite_display_blended(KeeperSprite(), keeper_x, keeper_y);
+  for (int x = 0; x < kBoardWidth; ++x) {
+    for (int y = 0; y < kBoardHeight; ++y) {
+      if (Board.CrateGrid[x][y] == 0) continue;
+      int64_t px = layout.OffsetX + x * tile, py = layout.OffsetY + y * tile;
+      if (moving && x == Board.PushedCrate[0] && y == Board.PushedCrate[1]) {
+        px += dx * along;
+        py += dy * along;
+      }
+      sprite_display(SpriteCrate, Pixel(px), Pixel(py));
+    }
+  }
+  if (!moving) sprite_display_blended(KeeperSprite(), keeper_x, keeper_y);
+}
+
+}  // namespace
+
+PlayLayout ComputeLayout(int64_t width, int64_t height, int aspect) {
+  PlayLayout layout;
+  if (width == 1920) {
+    SetFixedLayout(layout, 1);
+    if (height == 1200) {
+      layout.FillTopY = layout.HudHeight;
+      layout.FillBottomY = 1080;
+    }
+  } else if (width == 3840) {
+    SetFixedLayout(layout, 2);
+  } else {
+    SetScaledLayout(layout, width, height, aspect);
+  }
+  const int64_t hundredth = width / 100;
+  layout.NameWidth = hundredth * 66;
+  layout.TimeWidth = hundredth * 11;
+  layout.StepsWidth = hundredth * 9;
+  layout.TargetWidth = width - layout.NameWidth - layout.TimeWidth - layout.StepsWidth;
+  layout.TargetLeft = layout.NameWidth + layout.TimeWidth + layout.StepsWidth;
+  layout.IconSize = (layout.HudHeight - 2 * layout.Border3) / 3 - (aspect == kAspect4x3 ? 4 : 0);
+  layout.IconGap = (layout.TargetWidth - 2 * layout.Border3 - 6 * layout.IconSize) / 7;
+  return layout;
+}
+
+void HudIconPosition(const PlayLayout& layout, int slot, int64_t* x, int64_t* y) {
+  const int column = (slot - 1) % 6;
+  *x = layout.TargetLeft + layout.Border3 + layout.IconGap + 1 + column * (layout.IconSize + layout.IconGap);
+  *y = slot <= 6 ? layout.Border3 + layout.IconSize / 3
+                 : layout.HudHeight - layout.Border3 - layout.IconSize / 3 - layout.IconSize;
+}
+
+Text HudTimeText(int64_t elapsed_ms) {
+  // A clock that reads before the level's start shows no time rather than a negative one.
+  const int64_t elapsed = std::max<int64_t>(elapsed_ms, 0);
+  const int64_t minutes = elapsed / 60000;
+  const int64_t seconds = elapsed / 1000 - minutes * 60;
+  return str_pad_left(str_from_int(minutes), 2, u"0") + u":" + str_pad_left(str_from_int(seconds), 2, u"0");
+}
+
+int KeeperSprite() {
+  int turn = 0;  // left
+  switch (Board.PoseFacing) {
+    case FacingRight: turn = 1; break;
+    case FacingUp: turn = 2; break;
+    case FacingDown: turn = 3; break;
+    default: break;
+  }
+  return (Board.PosePushing ? SpriteKeeperPushing : SpriteKeeperStanding) + turn;
+}
+
+int64_t MoveOffsetPixels(int move_frame, int64_t tile_size) {
+  return RoundEven(static_cast<double>(move_frame) * static_cast<double>(tile_size) / kMoveFrames);
+}
+
+void SetLayout() {
+  const PlayLayout& layout = PlayScreen.Layout =
+      ComputeLayout(GameDisplay.ScreenWidth, GameDisplay.ScreenHeight, GameDisplay.AspectRatio);
+  GameDisplay.TileSize = static_cast<int>(layout.TileSize);
+  GameDisplay.OffsetX = static_cast<int>(layout.OffsetX);
+  GameDisplay.OffsetY = static_cast<int>(layout.OffsetY);
+}
+
+void PreparePlayScreen() {
+  const PlayLayout& layout = PlayScreen.Layout;
+  const int tile = Pixel(layout.TileSize);
+  // Zoomed whatever the size, so that a layout back at 64 pixels does not keep an older zoom.
+  for (const int sprite : {SpriteCrate, SpriteFloor}) sprite_zoom(sprite, tile, tile);
+  for (int sprite = SpriteKeeperStanding; sprite < SpriteKeeperPushing + 4; ++sprite) sprite_zoom(sprite, tile, tile);
+  SetMapTileSize(static_cast<double>(layout.TileSize));
+  SetMapOffsetX(static_cast<double>(layout.OffsetX));
+  SetMapOffsetY(static_cast<double>(layout.OffsetY));
+  LogValue(u"TileSize: ", layout.TileSize);
+  LogValue(u"OffsetX: ", layout.OffsetX);
+  LogValue(u"OffsetY: ", layout.OffsetY);
+
+  BuildHudBar(layout, GameDisplay.ScreenWidth);
+  CreateHudBoxes(layout);
+  RenderHudName();
+  RenderHudSteps();
+  RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
+  sprite_zoom(SpriteTargetIcon, Pixel(layout.IconSize), Pixel(layout.IconSize));
+  for (int slot = 1; slot <= kHudIconSlots; ++slot) HudIconPosition(layout, slot, &PlayScreen.Icons[slot].X, &PlayScreen.Icons[slot].Y);
+  CreateDimmer();
+}
+
+void RenderHudName() {
+  const Text title = GameText(FindMap(Loop.CurrentLevelName).Title);
+  RenderHudText(SpriteHudName, Loop.CurrentLevelName + u": " + title, kNameTextLeft);
+}
+
+void RenderHudSteps() { RenderHudText(SpriteHudSteps, str_from_int(Board.StepCount), -1); }
+
+void RenderHudTime() {
+  PlayScreen.TimeText = HudTimeText(elapsed_ms() - Loop.LevelStartTime);
+  RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
+}
+
+void ResetHudIcons() {
+  for (int slot = 1; slot <= kHudIconSlots; ++slot) {
+    PlayScreen.Icons[slot].Used = slot <= CrateCountShown() ? 1 : 0;
+    PlayScreen.Icons[slot].Lit = 0;
+  }
+}
+
+void DrawPlayScreen() {
+  const PlayLayout& layout = PlayScreen.Layout;
+  const int inset = Pixel(layout.Border3);
+  sprite_display(SpriteHudBar, 0, 0);
+  sprite_display(SpriteHudName, inset, inset);
+  RenderHudSteps();
+  sprite_display(SpriteHudSteps, Pixel(layout.NameWidth + layout.TimeWidth + inset), inset);
+  if (GameState == Playing) RenderHudTime();
+  sprite_display(SpriteHudTime, Pixel(layout.NameWidth + inset), inset);
+  DrawHudIcons();
+  DrawFillers(layout);
+  DrawLevel(Loop.CurrentLevelName);
+  DrawBoardItems(layout);
+  AdvanceMove();
+  if (GameState >= InGameMenu && GameState <= GameComplete) {
+    sprite_display_blended(SpriteDimmer, 0, 0, kDimmerIntensity);
+    DrawOverlayPanel();
+  }
+}

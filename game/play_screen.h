@@ -4,14 +4,80 @@
 
 #include <cstdint>
 
+#include "runtime/data/text.h"
+
+// The geometry of the play screen, in screen pixels. A filler position of 0 means that filler is
+// not drawn.
+struct PlayLayout {
+  int64_t TileSize = 64;  // side of a board cell
+  int64_t OffsetX = 0;    // top-left corner of cell (0, 0)
+  int64_t OffsetY = 0;
+  int64_t HudHeight = 0;
+  int64_t Border1 = 0;  // insets of the outer, middle and inner frames of the HUD boxes
+  int64_t Border2 = 0;
+  int64_t Border3 = 0;
+  int64_t HudFontSize = 0;
+  int64_t FillLeftX = 0;  // column of filler tiles left of the board
+  int64_t FillRightX = 0;
+  int64_t FillTopY = 0;     // row of filler tiles between the HUD and the board
+  int64_t FillBottomY = 0;  // first of six rows of filler tiles below the board
+  // The four HUD boxes from left to right: name, time, steps, targets.
+  int64_t NameWidth = 0;
+  int64_t TimeWidth = 0;
+  int64_t StepsWidth = 0;
+  int64_t TargetWidth = 0;
+  int64_t TargetLeft = 0;  // left edge of the target box
+  int64_t IconSize = 0;    // side of a target icon
+  int64_t IconGap = 0;     // space between two icons of a row
+};
+
+constexpr int kHudIconSlots = 12;
+
+// One target icon of the HUD: slots 1-6 form the top row, 7-12 the bottom row.
+struct HudIconSlot {
+  int64_t X = 0;
+  int64_t Y = 0;
+  uint8_t Used = 0;  // the level has a crate for this slot
+  uint8_t Lit = 0;   // shown fully; an unlit icon is shown faint
+};
+
+struct PlayScreenRecord {
+  PlayLayout Layout;
+  HudIconSlot Icons[kHudIconSlots + 1];  // slots 1..12; 0 is unused
+  Text TimeText;  // what the time box shows: the clock of the last Playing frame
+};
+extern PlayScreenRecord PlayScreen;
+
+// The layout of a screen of width x height pixels in aspect class `aspect` (0 3:2, 1 4:3, 2 5:4,
+// 3 16:9, 4 16:10, 5 17:9, 6 21:9, 7 other). Screens 1920 and 3840 pixels wide have fixed
+// layouts whatever their height; the 21:9 class is laid out like the other shapes without a rule
+// of their own.
+PlayLayout ComputeLayout(int64_t width, int64_t height, int aspect);
+// The screen position of a target icon slot (1-12) in a layout.
+void HudIconPosition(const PlayLayout& layout, int slot, int64_t* x, int64_t* y);
+// The text of the time box for an elapsed time: minutes and seconds, each in two characters
+// padded with "0", joined by ":". Only the first two characters of a longer minute count show.
+Text HudTimeText(int64_t elapsed_ms);
+// The sprite of the keeper's present pose: 8-11 standing left, right, up, down, 12-15 pushing.
+int KeeperSprite();
+// How many pixels along its move the keeper is drawn in a frame of the move animation, for a
+// tile size: MoveFrame eighths of a cell, rounded to the nearest pixel.
+int64_t MoveOffsetPixels(int move_frame, int64_t tile_size);
+
 // Sets the play-screen layout (and GameDisplay's TileSize, OffsetX, OffsetY) from the screen's
 // size and aspect class.
 void SetLayout();
 // Zooms the tile-sized sprites, hands the tile size and offsets to the map drawer, logs them and
 // builds the heads-up bar. Called when the main loop is entered and after the screen reopened.
+// The three text boxes get their texts again (the time box the one it showed last), and the
+// full-screen black dimmer (sprite 1) is made when it is missing or of another size.
 void PreparePlayScreen();
 // The name box, rendered at each level start and after a language change.
 void RenderHudName();
+// The steps box (the board's step count), rendered every play-screen frame.
+void RenderHudSteps();
+// The time box (the level clock), rendered every frame of the Playing state.
+void RenderHudTime();
 // Clears the target icons and marks one used per crate of the level, at each level start.
 void ResetHudIcons();
 // Draws the whole picture of a play-screen state (7-12), advancing the move animation.

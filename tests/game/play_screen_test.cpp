@@ -1,0 +1,126 @@
+// The play screen's geometry for every supported screen shape, the HUD's icon slots and time
+// text, and the keeper's picture and move offset: everything that needs no screen.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string>
+
+#include "game/core/board.h"
+#include "game/play_screen.h"
+
+namespace {
+
+// TileSize, OffsetX, OffsetY, HudHeight, Border1-3, HudFontSize, FillLeftX, FillRightX, FillTopY,
+// FillBottomY, NameWidth, TimeWidth, StepsWidth, TargetWidth, TargetLeft, IconSize, IconGap.
+using Fields = std::array<int64_t, 19>;
+
+Fields FieldsOf(const PlayLayout& l) {
+  return {l.TileSize,   l.OffsetX,    l.OffsetY,     l.HudHeight,   l.Border1,   l.Border2,     l.Border3,
+          l.HudFontSize, l.FillLeftX, l.FillRightX,  l.FillTopY,    l.FillBottomY, l.NameWidth, l.TimeWidth,
+          l.StepsWidth, l.TargetWidth, l.TargetLeft, l.IconSize,    l.IconGap};
+}
+
+struct LayoutCase {
+  int width, height, aspect;
+  Fields expected;
+};
+
+// Aspect classes: 0 3:2, 1 4:3, 2 5:4, 3 16:9, 4 16:10, 5 17:9, 6 21:9, 7 other.
+const LayoutCase kLayouts[] = {
+    // The window sizes of windowed mode; at 1280 x 720 a filler column stands on each side.
+    {1024, 576, 3, {34, 2, 66, 66, 1, 5, 8, 25, -32, 1022, 0, 0, 660, 110, 90, 164, 860, 16, 7}},
+    {1280, 720, 3, {42, 10, 90, 90, 1, 7, 11, 34, -32, 1270, 0, 0, 792, 132, 108, 248, 1032, 22, 13}},
+    {1366, 768, 3, {45, 8, 93, 93, 1, 7, 11, 35, -37, 1358, 0, 0, 858, 143, 117, 248, 1118, 23, 12}},
+    {1600, 900, 3, {53, 5, 105, 105, 1, 8, 13, 39, -48, 1595, 0, 0, 1056, 176, 144, 224, 1376, 26, 6}},
+    {1920, 1080, 3, {64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 0, 0, 1254, 209, 171, 286, 1634, 30, 10}},
+    {2048, 1152, 3, {68, 4, 132, 132, 2, 11, 16, 50, -64, 2044, 0, 0, 1320, 220, 180, 328, 1720, 33, 14}},
+    {2560, 1440, 3, {85, 5, 165, 165, 2, 13, 20, 62, -80, 2555, 0, 0, 1650, 275, 225, 410, 2150, 41, 17}},
+    // The board fills the width exactly: no side fillers.
+    {2880, 1620, 3, {96, 0, 180, 180, 3, 15, 22, 68, 0, 0, 0, 0, 1848, 308, 252, 472, 2408, 45, 22}},
+    {3200, 1800, 3, {106, 10, 210, 210, 3, 17, 26, 79, -96, 3190, 0, 0, 2112, 352, 288, 448, 2752, 52, 12}},
+    {3840, 2160, 3, {128, 0, 240, 240, 4, 20, 30, 90, 0, 0, 0, 0, 2508, 418, 342, 572, 3268, 60, 21}},
+    // Other monitor shapes.
+    {1280, 800, 4, {42, 10, 132, 90, 1, 7, 11, 34, -32, 1270, 90, 762, 792, 132, 108, 248, 1032, 22, 13}},
+    {1280, 1024, 2, {42, 10, 155, 113, 1, 5, 8, 37, -32, 1270, 113, 785, 792, 132, 108, 248, 1032, 32, 5}},
+    {1024, 768, 1, {34, 2, 119, 85, 0, 4, 6, 29, -32, 1022, 85, 629, 660, 110, 90, 164, 860, 20, 4}},
+    {1440, 900, 4, {48, 0, 138, 90, 1, 7, 11, 34, 0, 0, 90, 858, 924, 154, 126, 236, 1204, 22, 11}},
+    {1440, 960, 0, {48, 0, 154, 106, 0, 4, 7, 37, -48, 1440, 106, 874, 924, 154, 126, 236, 1204, 30, 6}},
+    {2048, 1080, 5, {68, 4, 60, 60, 1, 5, 7, 23, -64, 2044, 0, 0, 1320, 220, 180, 328, 1720, 15, 32}},
+    {1280, 1080, 7, {42, 10, 162, 120, 2, 10, 15, 45, -32, 1270, 0, 792, 792, 132, 108, 248, 1032, 30, 5}},
+    // 21:9 has no rule of its own and is laid out like the other shapes.
+    {2560, 1080, 6, {85, 5, 205, 120, 2, 10, 15, 45, -80, 2555, 0, 1480, 1650, 275, 225, 410, 2150, 30, 28}},
+    // The widths with fixed layouts win over the shape; 1920 x 1200 gets rows of fillers below.
+    {1920, 1200, 4, {64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 120, 1080, 1254, 209, 171, 286, 1634, 30, 10}},
+    {3840, 1600, 7, {128, 0, 240, 240, 4, 20, 30, 90, 0, 0, 0, 0, 2508, 418, 342, 572, 3268, 60, 21}},
+    {1920, 1440, 1, {64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 0, 0, 1254, 209, 171, 286, 1634, 26, 14}},
+};
+
+TEST(PlayLayoutTest, EveryScreenShapeGetsItsGeometry) {
+  for (const LayoutCase& c : kLayouts) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " class " + std::to_string(c.aspect));
+    EXPECT_EQ(FieldsOf(ComputeLayout(c.width, c.height, c.aspect)), c.expected);
+  }
+}
+
+TEST(PlayLayoutTest, IconSlotsFormTwoRowsOfSixInTheTargetBox) {
+  const PlayLayout l = ComputeLayout(1280, 720, 3);
+  int64_t x = 0, y = 0;
+  const struct {
+    int slot;
+    int64_t x, y;
+  } slots[] = {{1, 1057, 18}, {2, 1092, 18}, {6, 1232, 18}, {7, 1057, 50}, {12, 1232, 50}};
+  for (const auto& s : slots) {
+    HudIconPosition(l, s.slot, &x, &y);
+    EXPECT_EQ(x, s.x) << "slot " << s.slot;
+    EXPECT_EQ(y, s.y) << "slot " << s.slot;
+  }
+  // Both rows stay inside the box's inner frame.
+  HudIconPosition(l, 12, &x, &y);
+  EXPECT_LE(x + l.IconSize, 1280 - l.Border3);
+  EXPECT_LE(y + l.IconSize, l.HudHeight - l.Border3);
+}
+
+TEST(PlayLayoutTest, TimeTextShowsTwoCharactersOfMinutesAndSeconds) {
+  const struct {
+    int64_t ms;
+    const char16_t* text;
+  } cases[] = {
+      {0, u"00:00"},          {999, u"00:00"},         {65000, u"01:05"},
+      {59999, u"00:59"},      {60000, u"01:00"},       {99 * 60000 + 59999, u"99:59"},
+      // Past 99 minutes only the first two characters of the minutes show.
+      {100 * 60000, u"10:00"}, {123 * 60000 + 4000, u"12:04"},
+      // A clock read before the level's start shows no time.
+      {-1500, u"00:00"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(HudTimeText(c.ms), Text(c.text)) << c.ms << " ms";
+}
+
+TEST(PlayLayoutTest, KeeperPictureFollowsHisPose) {
+  const struct {
+    int facing;
+    bool pushing;
+    int sprite;
+  } cases[] = {{FacingLeft, false, 8},  {FacingRight, false, 9}, {FacingUp, false, 10}, {FacingDown, false, 11},
+               {FacingLeft, true, 12},  {FacingRight, true, 13}, {FacingUp, true, 14},  {FacingDown, true, 15},
+               {FacingNone, false, 8}};
+  const BoardRecord saved = Board;
+  for (const auto& c : cases) {
+    Board.PoseFacing = c.facing;
+    Board.PosePushing = c.pushing;
+    EXPECT_EQ(KeeperSprite(), c.sprite) << c.facing << (c.pushing ? " pushing" : " standing");
+  }
+  Board = saved;
+}
+
+TEST(PlayLayoutTest, MoveOffsetIsTheRoundedEighthOfACell) {
+  // Halves go to the even neighbour: 10.5 -> 10, 31.5 -> 32 at 42 pixels.
+  const int64_t at42[] = {5, 10, 16, 21, 26, 32, 37, 42};
+  const int64_t at34[] = {4, 8, 13, 17, 21, 26, 30, 34};
+  for (int frame = 1; frame <= 8; ++frame) {
+    EXPECT_EQ(MoveOffsetPixels(frame, 42), at42[frame - 1]) << frame;
+    EXPECT_EQ(MoveOffsetPixels(frame, 34), at34[frame - 1]) << frame;
+    EXPECT_EQ(MoveOffsetPixels(frame, 64), 8 * frame) << frame;
+  }
+}
+
+}  // namespace
