@@ -77,7 +77,7 @@ TEST_F(SettingsTest, PanelHasItsGeometryAndRows) {
   OpenSettings();
   EXPECT_EQ(RowTexts(1), (std::vector<std::string>{"Language", "ENGLISH"}));
   EXPECT_EQ(RowTexts(2), (std::vector<std::string>{"Music", "Off"}));
-  EXPECT_EQ(RowTexts(3), (std::vector<std::string>{"Display", "Window"}));
+  EXPECT_EQ(RowTexts(3), (std::vector<std::string>{"Display", "Windowed"}));
   EXPECT_EQ(RowTexts(4), (std::vector<std::string>{"Window size", "1920x1080"}));
   EXPECT_EQ(RowTexts(5), (std::vector<std::string>{"OK", "Cancel"}));
   // Labels at the left margin, values right-aligned at the right one.
@@ -166,7 +166,7 @@ TEST_F(SettingsTest, SwitchingToWindowedEnablesTheResolutionAtOnce) {
   Menus.SettingsChoice = 3;
   EXPECT_TRUE(SettingsKey(kKeyRight));
   EXPECT_EQ(Menus.PendingScreen, 1);
-  EXPECT_EQ(RowTexts(3)[1], "Window");
+  EXPECT_EQ(RowTexts(3)[1], "Windowed");
   EXPECT_EQ(Row(4)[0].Colour, kWhite);
   EXPECT_TRUE(SettingsKey(kKeyDown));
   EXPECT_EQ(Menus.SettingsChoice, 4);

@@ -252,7 +252,7 @@ TEST_F(FatalEndTest, ASoundServiceThatCannotStartShowsTheServiceBox) {
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(LastLines(LogLines(), 3), (std::vector<std::string>{"InitSprite:\t\tOK", "InitKeyboard:\t\tOK",
                                                                  "InitSound:\t\tFAILED"}));
-  EXPECT_EQ(run.standard_error, kBoxTitle + ": Could not start a required service  : Sound\n");
+  EXPECT_EQ(run.standard_error, kBoxTitle + ": Could not start a required service.  : Sound\n");
   ExpectNothingSaved();
 }
 
