@@ -83,6 +83,7 @@ bool GameProcess::Start(const std::vector<std::string>& args, const std::vector<
   if (pid_ < 0) return false;
   if (pid_ == 0) {
     setenv("HOME", home_.c_str(), 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);  // no sound card needed
     for (const std::string& entry : env) putenv(strdup(entry.c_str()));
     chdir(root_.c_str());
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
