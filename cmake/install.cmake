@@ -83,13 +83,8 @@ include(CPack)
 # Tests: install into a temporary DESTDIR, check the tree and the package. The sanitizer build
 # leaves them out: they test the files laid down, not the code.
 if(NOT CRATEVALE_SANITIZE)
-  # Switched on once the game starts up fully: then the installed game is started under X, and
-  # the package must depend on every library the whole game uses.
-  option(CRATEVALE_INSTALLED_RUN_TEST "Start the installed game under X in the install tests" OFF)
-  set(install_test_arguments ${CMAKE_BINARY_DIR})
-  if(CRATEVALE_INSTALLED_RUN_TEST)
-    list(APPEND install_test_arguments --full-game)
-  endif()
+  # The package must depend on every library the whole game uses.
+  set(install_test_arguments ${CMAKE_BINARY_DIR} --full-game)
   add_test(NAME install_layout
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/install_test.sh ${install_test_arguments})
   # Both tests install from the same build folder, which holds cmake's install manifest.
@@ -97,12 +92,6 @@ if(NOT CRATEVALE_SANITIZE)
                        TIMEOUT 600)
   add_test(NAME install_run
            COMMAND bash ${CMAKE_SOURCE_DIR}/tests/install/installed_run_test.sh ${CMAKE_BINARY_DIR})
-  if(CRATEVALE_INSTALLED_RUN_TEST)
-    set(install_run_disabled OFF)
-  else()
-    set(install_run_disabled ON)
-  endif()
   set_tests_properties(install_run PROPERTIES LABELS "install;x11"
-                       RESOURCE_LOCK "xserver;install_manifest" TIMEOUT 300
-                       DISABLED ${install_run_disabled})
+                       RESOURCE_LOCK "xserver;install_manifest" TIMEOUT 300)
 endif()

@@ -159,7 +159,7 @@ required=(libc6 libstdc++6)
 if [ "$full_game" = 1 ]; then
   # The whole game draws, plays sound and reads its packs through these libraries.
   required+=(libgtk-3-0 libsdl1.2debian libpng16-16 libarchive13 libvorbisfile3 libcairo2
-    libpango-1.0-0 libx11-6 libgl1 libglu1-mesa libxxf86vm1)
+    libpango-1.0-0 libx11-6 libgl1 libglu1-mesa libxrandr2)
 fi
 for package in "${required[@]}"; do
   names_package "$package" || fail "Depends does not name $package: $depends"
