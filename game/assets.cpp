@@ -106,14 +106,20 @@ bool SpriteFromImage(int64_t number, int64_t image) {
   return made;
 }
 
-bool LoadTitle(int64_t pack, int aspect) {
-  const Text entry = u"title_" + PictureShape(aspect) + u".png";
+// The picture of the screen's shape whose name starts with `stem`, with the shape's label line
+// before it; 0 after reporting the failure.
+int64_t LoadShapedPicture(int64_t pack, const Text& stem, int aspect, Text* entry) {
+  *entry = stem + PictureShape(aspect) + u".png";
   if (aspect < kOwnPictureClasses) LogLine(kAspectLabels[aspect]);
-  const int64_t image = LoadScreenImage(pack, entry);
-  if (!image) {
-    AssetFailed(entry);
-    return false;
-  }
+  const int64_t image = LoadScreenImage(pack, *entry);
+  if (!image) AssetFailed(*entry);
+  return image;
+}
+
+bool LoadTitle(int64_t pack, int aspect) {
+  Text entry;
+  const int64_t image = LoadShapedPicture(pack, u"title_", aspect, &entry);
+  if (!image) return false;
   const int screen_width = GameDisplay.ScreenWidth;
   if (image_width(image) != screen_width) {
     image_resize(image, screen_width, TitleHeight(image_width(image), image_height(image), screen_width),
@@ -128,13 +134,9 @@ bool LoadTitle(int64_t pack, int aspect) {
 }
 
 bool LoadSplash(int64_t pack, int aspect) {
-  const Text entry = u"tgs_" + PictureShape(aspect) + u".png";
-  if (aspect < kOwnPictureClasses) LogLine(kAspectLabels[aspect]);
-  const int64_t image = LoadScreenImage(pack, entry);
-  if (!image) {
-    AssetFailed(entry);
-    return false;
-  }
+  Text entry;
+  const int64_t image = LoadShapedPicture(pack, u"tgs_", aspect, &entry);
+  if (!image) return false;
   const int width = GameDisplay.ScreenWidth;
   const int height = GameDisplay.ScreenHeight;
   bool fits = true;

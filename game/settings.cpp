@@ -97,10 +97,12 @@ bool ChangeSetting(int entry, int direction) {
 
 void SetReopenFunction(ReopenFunction reopen) { SettingsModule.Reopen = reopen ? reopen : &ReopenDisplay; }
 
-PanelGeometry SettingsGeometry() {
+// The settings and credits panels are a third of the screen's width high with six rows of
+// entries; only their widths differ.
+PanelGeometry SixRowGeometry(int width) {
   const int w = GameDisplay.ScreenWidth;
   PanelGeometry g;
-  g.Width = static_cast<int>(std::lround(w / 1.8));
+  g.Width = width;
   g.Height = w / 3;
   g.Band = w / 24;
   g.TitleSize = w / 72;
@@ -109,17 +111,9 @@ PanelGeometry SettingsGeometry() {
   return g;
 }
 
-PanelGeometry CreditsGeometry() {
-  const int w = GameDisplay.ScreenWidth;
-  PanelGeometry g;
-  g.Width = w / 2;
-  g.Height = w / 3;
-  g.Band = w / 24;
-  g.TitleSize = w / 72;
-  g.EntrySize = 2 * g.TitleSize;
-  g.Gap = (g.Height - g.Band - 6 * g.EntrySize) / 7;
-  return g;
-}
+PanelGeometry SettingsGeometry() { return SixRowGeometry(static_cast<int>(std::lround(GameDisplay.ScreenWidth / 1.8))); }
+
+PanelGeometry CreditsGeometry() { return SixRowGeometry(GameDisplay.ScreenWidth / 2); }
 
 int CreditsBodySize() { return GameDisplay.ScreenWidth / 96; }
 

@@ -45,36 +45,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-std::string TitleOf(Display* display, Window window) {
-  const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
-  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, left = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, utf8, &type, &format, &count, &left, &data) ==
-          Success &&
-      data) {
-    title.assign(reinterpret_cast<char*>(data), count);
-    XFree(data);
-  }
-  return title;
-}
-
-Window FindViewableWindow(Display* display, Window parent, const std::string& title) {
-  Window root = 0, parent_of = 0, *children = nullptr;
-  unsigned int count = 0;
-  if (!XQueryTree(display, parent, &root, &parent_of, &children, &count)) return 0;
-  Window found = 0;
-  for (unsigned int i = 0; i < count && !found; ++i) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-    found = TitleOf(display, children[i]) == title ? children[i] : FindViewableWindow(display, children[i], title);
-  }
-  if (children) XFree(children);
-  return found;
-}
 
 struct GameRun {
   int exit_status = -1;    // -1 when the program did not end by itself
@@ -142,7 +112,7 @@ class FatalEndTest : public testing::Test {
         run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
         break;
       }
-      const Window box = run.box_answered ? 0 : FindViewableWindow(display, DefaultRootWindow(display), kBoxTitle);
+      const Window box = run.box_answered ? 0 : x11_find_viewable_window(display, DefaultRootWindow(display), kBoxTitle);
       // Give the toolkit a moment to settle its focus and default button on the fresh window.
       if (box && seen_ticks++ >= 2) {
         XSetInputFocus(display, box, RevertToParent, CurrentTime);

@@ -283,3 +283,42 @@ bool x11_open_drawing_screen() {
   x11_clear_screen(0, 255, 0);
   return true;
 }
+
+std::string x11_window_title(void* connection, unsigned long window) {
+  Display* display = static_cast<Display*>(connection);
+  const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, utf8, &type, &format, &count, &left, &data) ==
+          Success &&
+      data) {
+    title.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+    return title;
+  }
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) && name) {
+    title = name;
+    XFree(name);
+  }
+  return title;
+}
+
+unsigned long x11_find_viewable_window(void* connection, unsigned long parent, const std::string& title) {
+  Display* display = static_cast<Display*>(connection);
+  Window root = 0, parent_of = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, parent, &root, &parent_of, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned int i = 0; i < count && !found; ++i) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
+    found = x11_window_title(display, children[i]) == title ? children[i] : x11_find_viewable_window(display, children[i], title);
+  }
+  if (children) XFree(children);
+  return found;
+}

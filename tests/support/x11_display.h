@@ -90,5 +90,10 @@ class X11FocusThief {
   unsigned long window_ = 0;
 };
 
+// A window's title from _NET_WM_NAME, else WM_NAME (a Display* connection and an X window).
+std::string x11_window_title(void* display, unsigned long window);
+// A viewable window with this title anywhere below `parent`, or 0.
+unsigned long x11_find_viewable_window(void* display, unsigned long parent, const std::string& title);
+
 // A fresh path for a test file under the system's temporary folder.
 std::string x11_temp_path(const std::string& name);

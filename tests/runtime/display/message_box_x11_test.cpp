@@ -16,50 +16,13 @@
 #include <vector>
 
 #include "runtime/display/toolkit.h"
+#include "tests/support/x11_display.h"
 
 namespace {
 
 constexpr int kTickMs = 50;
 constexpr int kGiveUpTicks = 200;  // ten seconds
 
-// The window's title from _NET_WM_NAME, else WM_NAME.
-std::string TitleOf(Display* display, Window window) {
-  const Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
-  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0, left = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, utf8, &type, &format, &count, &left, &data) ==
-          Success &&
-      data) {
-    title.assign(reinterpret_cast<char*>(data), count);
-    XFree(data);
-    return title;
-  }
-  char* name = nullptr;
-  if (XFetchName(display, window, &name) && name) {
-    title = name;
-    XFree(name);
-  }
-  return title;
-}
-
-// A viewable window with this title anywhere below `parent`, or 0.
-Window FindViewableWindow(Display* display, Window parent, const std::string& title) {
-  Window root = 0, parent_of = 0, *children = nullptr;
-  unsigned int count = 0;
-  if (!XQueryTree(display, parent, &root, &parent_of, &children, &count)) return 0;
-  Window found = 0;
-  for (unsigned int i = 0; i < count && !found; ++i) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-    found = TitleOf(display, children[i]) == title ? children[i] : FindViewableWindow(display, children[i], title);
-  }
-  if (children) XFree(children);
-  return found;
-}
 
 // The message dialog of this process that is on the screen, or null.
 GtkWidget* OpenMessageDialog() {
@@ -96,7 +59,7 @@ gboolean AnswerTick(gpointer data) {
     if (GtkWidget* dialog = OpenMessageDialog()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_NONE);
     return G_SOURCE_REMOVE;
   }
-  const Window window = FindViewableWindow(answerer->display, DefaultRootWindow(answerer->display), answerer->title);
+  const Window window = x11_find_viewable_window(answerer->display, DefaultRootWindow(answerer->display), answerer->title);
   if (!window) return G_SOURCE_CONTINUE;
   // Give the toolkit a moment to settle its focus and default button on the fresh window.
   if (answerer->seen_ticks++ < 2) return G_SOURCE_CONTINUE;
@@ -142,7 +105,7 @@ class MessageBoxTest : public testing::Test {
     if (!answerer_.answered && answerer_.ticks <= kGiveUpTicks) g_source_remove(timer);
     EXPECT_TRUE(answerer_.answered) << "no window titled " << title << " appeared";
     XSync(display_, False);
-    EXPECT_EQ(FindViewableWindow(display_, DefaultRootWindow(display_), title), 0u)
+    EXPECT_EQ(x11_find_viewable_window(display_, DefaultRootWindow(display_), title), 0u)
         << "the dialog is still on the screen";
     return answer;
   }
