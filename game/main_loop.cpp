@@ -161,10 +161,12 @@ void ConfirmQuit() {
     } else {
       Loop.QuitRequested = 1;
     }
-  } else if (Loop.InLevel) {
-    GameState = InGameMenu;
-  } else {
-    ToMainMenuWithSlide();
+  } else if (Menus.QuitChoice == kQuitNo) {
+    if (Loop.InLevel) {
+      GameState = InGameMenu;
+    } else {
+      ToMainMenuWithSlide();
+    }
   }
 }
 
