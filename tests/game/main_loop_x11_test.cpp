@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <functional>
 #include <cstdint>
 #include <utility>
 #include <sstream>
@@ -12,13 +14,21 @@
 #include <thread>
 #include <vector>
 
+#include "game/core/game.h"
 #include "game/core/languages.h"
+#include "game/main_loop.h"
+#include "game/startup.h"
+#include "runtime/display/screen.h"
+#include "runtime/display/window.h"
+#include "runtime/media/sound.h"
 #include "runtime/data/text.h"
 #include "tests/support/game_process.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/x11_display.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kStartTimeoutMs = 60000;
@@ -204,6 +214,44 @@ TEST_F(GameX11, FullScreenAndBorderlessOpenAtTheDesktopSizeAndEscapeEndsTheGame)
     // Escape leaves the studio splash, then the title, then ends the game from the main menu.
     EXPECT_EQ(game.TapUntilExit(XK_Escape), 0) << game.Log();
   }
+}
+
+// Frames of the loop until `done` holds; false after ten seconds.
+bool RunFramesUntil(const std::function<bool()>& done) {
+  const auto end = Clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    RunFrame();
+  }
+  return true;
+}
+
+// A minimised window pauses the music (and, having lost the focus, is an inactive screen that is
+// not drawn); brought back, it plays the music on.
+TEST(MainLoopX11, MusicPausedWhileTheWindowIsAwayComesBackWithIt) {
+  X11WindowManager window_manager;
+  TempFolder game, home;
+  for (const char* pack : {"Cratevale.data", "Cratevale.maps", "Cratevale.languages"}) {
+    fs::create_symlink(std::string(CRATEVALE_PACK_DIR) + pack, game.path() + pack);
+  }
+  game.Write("Cratevale.prefs", Prefs(1, 0));
+  setenv("HOME", home.path().c_str(), 1);
+  std::string program = game.path() + "cratevale";
+  char* argv[] = {program.data()};
+  ASSERT_EQ(StartUpFrom(text_from_utf8(game.path()), 1, argv), 1);
+  EnterMainLoop();
+  const auto music = [] { return sound_status(MenuMusic, static_cast<int>(Loop.MusicChannel)); };
+  ASSERT_TRUE(RunFramesUntil([] { return screen_is_active() == 1; }));
+  EXPECT_EQ(music(), kSoundPlaying);
+  window_set_state(WindowMain, kWindowStateMinimized);  // the player minimises the window
+  ASSERT_TRUE(RunFramesUntil([&] { return music() == kSoundPaused; }))
+      << "active " << screen_is_active() << ", music " << music();
+  window_set_state(WindowMain, 0);  // and brings it back
+  window_activate(WindowMain);
+  EXPECT_TRUE(RunFramesUntil([&] { return screen_is_active() == 1 && music() == kSoundPlaying; }))
+      << "active " << screen_is_active() << ", music " << music();
+  Loop.FatalEnd = 1;  // nothing to save
+  ShutDown();
 }
 
 }  // namespace
