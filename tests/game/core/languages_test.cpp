@@ -134,18 +134,12 @@ TEST_F(Languages, LoadingReadsEveryGroupsKeysAndALaterLanguageKeepsWhatItLacks) 
 TEST_F(Languages, NothingIsWrittenToDiskAndArchiveNamesNeverBecomePaths) {
   const std::string escape = "../../../../../../../tmp/cratevale-escape";
   const Text pack = WritePack({{escape + ".language", LanguageFile("Escape", "[A]\ntKey = v\n")}});
+  // Other tests come and go in the temporary folder at the same time: only this name is checked.
   const std::string tmp = std::filesystem::temp_directory_path().string();
-  auto count_files = [&] {
-    size_t n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(tmp)) ++n;
-    return n;
-  };
-  const size_t before = count_files();
   ASSERT_EQ(ScanLanguages(pack), 1);
   EXPECT_EQ(ListedBaseNames(), std::vector<Text>{u"cratevale-escape"});
   EXPECT_EQ(LoadLanguage(pack, text_from_utf8(escape)), 1);
   EXPECT_EQ(GameText(u"tKey"), u"v");
-  EXPECT_EQ(count_files(), before);
   EXPECT_FALSE(std::filesystem::exists(tmp + "/cratevale-escape.language"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
