@@ -18,6 +18,9 @@ struct Solution {
   std::string moves;         // "l r u d" walks, "L R U D" pushes
   int pushes = 0;
   size_t expanded = 0;       // positions the searches looked at
+  // Positions the search for the fewest pushes looked at until it proved its answer: the
+  // measure of how hard a level is (0 when that search gave up).
+  size_t proof_expanded = 0;
   std::string failure;       // why there is no solution: "unsolvable" or "search limit reached"
 };
 

@@ -401,6 +401,7 @@ Solution SolveLevel(const Level& level, size_t limit, size_t moves_limit) {
       std::vector<std::pair<int, int>> pushes = search.Pushes(goal);
       solution.solved = true;
       solution.fewest_pushes = weight == 1;
+      if (weight == 1) solution.proof_expanded = solution.expanded;
       solution.pushes = static_cast<int>(pushes.size());
       solution.moves = MovesOf(level, board, pushes);
       break;
