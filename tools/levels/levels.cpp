@@ -29,7 +29,7 @@ int Usage() {
                "       levels solve <level source> [<search limit> <moves search limit>]\n"
                "       levels show <map pack or staging folder> <level name>\n"
                "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
-               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit>]\n");
+               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n");
   return 2;
 }
 
@@ -177,6 +177,7 @@ int CommandGenerate(char** argv) {
   settings.seed = std::strtoull(argv[6], nullptr, 10);
   size_t shown = std::strtoul(argv[7], nullptr, 10);
   if (argv[8]) settings.search_limit = std::strtoul(argv[8], nullptr, 10);
+  if (argv[8] && argv[9]) settings.slack_weight = std::atoi(argv[9]);
   if (settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
       settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2)
     return Usage();
@@ -205,6 +206,6 @@ int main(int argc, char** argv) {
                         argc == 5 ? std::strtoul(argv[4], nullptr, 10) : kMovesSearchLimit);
   if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
   if (command == "picture" && argc == 6) return CommandPicture(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
-  if (command == "generate" && (argc == 10 || argc == 11)) return CommandGenerate(argv + 2);
+  if (command == "generate" && argc >= 10 && argc <= 12) return CommandGenerate(argv + 2);
   return Usage();
 }
