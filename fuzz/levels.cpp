@@ -1,10 +1,12 @@
 // Fuzzes the level-source reader with whatever bytes come, and the limits check, the notation
-// writer, the index and title-table readers and a short solver run on what it accepts.
+// writer, the index, title-table and proof-table readers and a short solver run on what it
+// accepts.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 // The fuzz programs link only the game; the level tools' parts they test are compiled in.
+#include "tools/levels/level_proofs_lib.cpp"
 #include "tools/levels/level_solver_lib.cpp"
 #include "tools/levels/level_source_lib.cpp"
 
@@ -21,5 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> names;
   ParseLevelIndex(text, names);
   TitleTableProblem(text, {"tLevelDOCK"});
+  // A proof table that reads is written back to the same records.
+  std::vector<ProofRecord> records, again;
+  if (ParseProofTable(text, records).empty()) {
+    if (!ParseProofTable(WriteProofTable(records), again).empty() || again.size() != records.size()) __builtin_trap();
+  }
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include "tests/support/temp_folder.h"
 #include "tools/levels/level_build.h"
+#include "tools/levels/level_proofs.h"
 
 namespace {
 
@@ -107,6 +108,92 @@ TEST_F(LevelBuild, ReportsAStagingFolderItCannotWrite) {
   ASSERT_TRUE(Prove());
   folder.Write("blocked", "a file where the staging folder should go");
   EXPECT_FALSE(WriteMapPackFolder(built, folder.path() + "blocked/stage", folder.path() + "s.txt"));
+}
+
+TEST(ProofTable, ReadsBackWhatItWrites) {
+  ProofRecord a{"one", 0x0123456789ABCDEFull, 2, true, false, 3, 7, "rRR"};
+  ProofRecord b{"two-b", 42, 1, false, true, 0, 1, "L"};
+  std::vector<ProofRecord> records;
+  ASSERT_EQ(ParseProofTable(WriteProofTable({a, b}), records), "");
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].source, "one");
+  EXPECT_EQ(records[0].hash, 0x0123456789ABCDEFull);
+  EXPECT_EQ(records[0].pushes, 2);
+  EXPECT_TRUE(records[0].fewest_pushes);
+  EXPECT_FALSE(records[0].fewest_moves);
+  EXPECT_EQ(records[0].proof_expanded, 3u);
+  EXPECT_EQ(records[0].expanded, 7u);
+  EXPECT_EQ(records[0].moves, "rRR");
+  EXPECT_EQ(records[1].hash, 42u);
+  EXPECT_TRUE(records[1].fewest_moves);
+  EXPECT_NE(SourceHash("a"), SourceHash("b"));
+  EXPECT_NE(SourceHash("ab"), SourceHash("ba"));
+}
+
+TEST(ProofTable, RefusesMalformedLinesWhole) {
+  const std::string good = "one\t0000000000000001\t2\t1\t0\t3\t7\trRR\n";
+  struct Case {
+    std::string line, reason;
+  } cases[] = {
+      {"one\t0000000000000001\t2\t1\t0\t3\trRR", "not eight fields"},
+      {"one\t0000000000000001\t2\t1\t0\t3\t7\trRR\textra", "not eight fields"},
+      {"One\t0000000000000001\t2\t1\t0\t3\t7\trRR", "a bad source name"},
+      {"one\t000000000000001\t2\t1\t0\t3\t7\trRR", "a bad hash"},
+      {"one\t000000000000000g\t2\t1\t0\t3\t7\trRR", "a bad hash"},
+      {"one\t0000000000000001\t-2\t1\t0\t3\t7\trRR", "a bad push count"},
+      {"one\t0000000000000001\t2\t2\t0\t3\t7\trRR", "a bad flag"},
+      {"one\t0000000000000001\t2\t1\t0\t99999999999999\t7\trRR", "a bad position count"},
+      {"one\t0000000000000001\t2\t1\t0\t3\t7\trRx", "bad moves"},
+      {"one\t0000000000000001\t2\t1\t0\t3\t7\t", "bad moves"},
+      {"one\t0000000000000001\t2\t1\t0\t3\t7\trRR", "a level listed twice"},
+  };
+  for (const Case& c : cases) {
+    std::vector<ProofRecord> records;
+    EXPECT_EQ(ParseProofTable("# header\n" + good + c.line + "\n", records), "line 3: " + c.reason) << c.line;
+    EXPECT_TRUE(records.empty());
+  }
+}
+
+// The proof records spare the search only while they hold.
+TEST_F(LevelBuild, TakesAProofRecordOnlyForTheSameSourceAndWorkingMoves) {
+  std::vector<std::string> notes;
+  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems, true, &notes));
+  ASSERT_EQ(notes.size(), 2u);  // no proofs.tsv yet
+  EXPECT_EQ(notes[0], "level 01 (one): no proof record, proved afresh");
+  EXPECT_FALSE(built[0].from_record);
+  std::string table = ProofTableOf(built);
+  folder.Write("proofs.tsv", table);
+  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems, true, &notes));
+  EXPECT_TRUE(built[0].from_record && built[1].from_record);
+  EXPECT_EQ(ProofTableOf(built), table);
+
+  // A record with a longer walk that still solves the level is taken as it is; a record whose
+  // moves no longer solve the level, or whose source changed, is not.
+  std::vector<ProofRecord> records;
+  ASSERT_EQ(ParseProofTable(table, records), "");
+  records[0].moves = "rlrRR";
+  records[1].moves = "L";
+  records[1].pushes = 1;
+  folder.Write("proofs.tsv", WriteProofTable(records));
+  notes.clear();
+  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems, true, &notes));
+  EXPECT_TRUE(built[0].from_record);
+  EXPECT_EQ(built[0].solution.moves, "rlrRR");
+  EXPECT_FALSE(built[1].from_record);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_EQ(notes[0], "level 02 (two): its proof record is stale, proved afresh");
+  folder.Write("one.txt", "Title: tLevelONE\n#######\n#@  $.#\n#######\n");
+  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems, true, &notes));
+  EXPECT_FALSE(built[0].from_record);
+  EXPECT_EQ(built[0].solution.moves, "rrR");
+  // Without records every level is searched, and a malformed table only costs time.
+  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems));
+  EXPECT_FALSE(built[0].from_record || built[1].from_record);
+  folder.Write("proofs.tsv", "one\tbroken\n");
+  notes.clear();
+  ASSERT_TRUE(ProveLevelFolder(folder.path(), built, problems, true, &notes));
+  ASSERT_EQ(notes.size(), 3u);
+  EXPECT_EQ(notes[0], "proofs.tsv: line 1: not eight fields; proving every level afresh");
 }
 
 }  // namespace

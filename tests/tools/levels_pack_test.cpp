@@ -3,6 +3,7 @@
 // rules in exactly the recorded number of steps.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -13,6 +14,7 @@
 #include "runtime/data/pack.h"
 #include "tests/support/levels_support.h"
 #include "tools/levels/level_art.h"
+#include "tools/levels/level_proofs.h"
 
 namespace {
 
@@ -140,6 +142,42 @@ TEST_F(MapPack, LevelsGrowFromLessonsToLongPuzzles) {
     EXPECT_GE(crates(solutions[i].level), 8) << solutions[i].level;
     EXPECT_GE(solutions[i].steps, 100) << solutions[i].level;
   }
+}
+
+// The expert tier at the end keeps the yardstick data/levels/README.md sets: proved
+// push-optimal solutions of 70 pushes and more, three of them of 120 and more, and a proof
+// effort that starts at the hardest level before the tier and rises to the last level.
+TEST_F(MapPack, TheExpertTierIsLongAndRisesInEffort) {
+  constexpr size_t kFirstExpert = 44;  // level 45
+  std::vector<RecordedSolution> solutions = ReadSolutions();
+  ASSERT_EQ(solutions.size(), kFirstExpert + 10);
+  std::ifstream file(std::string(CRATEVALE_SOURCE_DIR) + "data/levels/proofs.tsv");
+  std::stringstream text;
+  text << file.rdbuf();
+  std::vector<ProofRecord> records;
+  ASSERT_EQ(ParseProofTable(text.str(), records), "");
+  auto record_of = [&](const std::string& source) {
+    for (const ProofRecord& r : records)
+      if (r.source == source) return r;
+    ADD_FAILURE() << "no proof record for " << source;
+    return ProofRecord{};
+  };
+  size_t hardest_before = 0;
+  for (size_t i = 0; i < kFirstExpert; ++i)
+    hardest_before = std::max(hardest_before, record_of(solutions[i].source).proof_expanded);
+  size_t previous = hardest_before;
+  int long_ones = 0;
+  for (size_t i = kFirstExpert; i < solutions.size(); ++i) {
+    SCOPED_TRACE(solutions[i].level + " " + solutions[i].source);
+    ProofRecord record = record_of(solutions[i].source);
+    EXPECT_TRUE(record.fewest_pushes);
+    EXPECT_EQ(record.pushes, solutions[i].pushes);
+    EXPECT_GE(solutions[i].pushes, 70);
+    long_ones += solutions[i].pushes >= 120;
+    EXPECT_GE(record.proof_expanded, previous);
+    previous = record.proof_expanded;
+  }
+  EXPECT_GE(long_ones, 3);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // writing the pack's staging folder (index, MAPS/, TILES/, THUMBS/) and the solutions file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,22 @@ struct BuiltLevel {
   Level level;
   Solution solution;
   double seconds = 0;  // time taken to prove it
+  uint64_t hash = 0;   // SourceHash of its source
+  bool from_record = false;  // the proof came from proofs.tsv
 };
 
 // Reads the folder's order.txt, every level source it names and titles.tsv, and proves every
 // level solvable. Each problem found is one line in `problems`, naming the level and the
 // reason. Returns whether there were none; `built` holds the levels that passed.
-bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built, std::vector<std::string>& problems);
+// With `use_records`, a level whose proof record in the folder's proofs.tsv still holds (the
+// same source bytes, moves that still solve it) takes its solution from there; every other
+// level is searched afresh, and `notes` (when given) says which records were stale or why the
+// table could not be used.
+bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built, std::vector<std::string>& problems,
+                      bool use_records = false, std::vector<std::string>* notes = nullptr);
+
+// The proof records of these levels, for proofs.tsv.
+std::string ProofTableOf(const std::vector<BuiltLevel>& built);
 
 // Writes the staging folder afresh (whatever it held is removed) and the solutions file: a
 // header line, then per level its name, source, move count, push count and moves,

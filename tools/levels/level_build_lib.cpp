@@ -8,6 +8,7 @@
 
 #include "tools/levels/level_art.h"
 #include "tools/levels/level_compiler.h"
+#include "tools/levels/level_proofs.h"
 #include "tools/mapwriter/mapwriter.h"
 
 namespace {
@@ -22,14 +23,36 @@ bool WriteWholeFile(const fs::path& path, const void* data, size_t size) {
   return static_cast<bool>(file);
 }
 
-// Reads, checks and solves one level source; gives the reason it fails, or an empty text.
-std::string LoadAndSolve(const fs::path& path, Level& level, Solution& solution) {
+// Takes a level's solution from its proof record when the record is for these very source
+// bytes and its moves still solve the level with the recorded number of pushes.
+bool TakeRecord(const ProofRecord* record, const BuiltLevel& entry, Solution& solution) {
+  if (!record || record->hash != entry.hash) return false;
+  int pushes = 0;
+  if (!ReplayMoves(entry.level, record->moves, &pushes) || pushes != record->pushes) return false;
+  solution = Solution{};
+  solution.solved = true;
+  solution.fewest_pushes = record->fewest_pushes;
+  solution.fewest_moves = record->fewest_moves;
+  solution.moves = record->moves;
+  solution.pushes = record->pushes;
+  solution.expanded = record->expanded;
+  solution.proof_expanded = record->proof_expanded;
+  return true;
+}
+
+// Reads, checks and solves one level source, from its proof record when that still holds;
+// gives the reason it fails, or an empty text.
+std::string LoadAndSolve(const fs::path& path, const ProofRecord* record, BuiltLevel& entry) {
   std::string text;
   if (!ReadWholeFile(path.string(), text)) return "cannot read " + path.string();
+  Level& level = entry.level;
+  Solution& solution = entry.solution;
+  entry.hash = SourceHash(text);
   std::string problem = ParseLevelSource(text, level);
   if (problem.empty()) problem = LevelProblem(level);
   if (!problem.empty()) return problem;
-  solution = SolveLevel(level);
+  entry.from_record = TakeRecord(record, entry, solution);
+  if (!entry.from_record) solution = SolveLevel(level);
   if (!solution.solved) return "no solution (" + solution.failure + ")";
   if (!ReplayMoves(level, solution.moves)) return "the solver's solution does not solve it";
   return {};
@@ -46,10 +69,17 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
   return true;
 }
 
-bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built, std::vector<std::string>& problems) {
+bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built, std::vector<std::string>& problems,
+                      bool use_records, std::vector<std::string>* notes) {
   built.clear();
   problems.clear();
   const fs::path base(folder);
+  std::vector<ProofRecord> records;
+  std::string records_text;
+  if (use_records && ReadWholeFile((base / "proofs.tsv").string(), records_text)) {
+    std::string problem = ParseProofTable(records_text, records);
+    if (!problem.empty() && notes) notes->push_back("proofs.tsv: " + problem + "; proving every level afresh");
+  }
   std::string index_text, titles_text;
   std::vector<std::string> sources;
   if (!ReadWholeFile((base / "order.txt").string(), index_text)) {
@@ -66,9 +96,15 @@ bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built,
     BuiltLevel entry;
     entry.source = sources[i];
     entry.name = (i < 9 ? "0" : "") + std::to_string(i + 1);
+    const ProofRecord* record = nullptr;
+    for (const ProofRecord& r : records)
+      if (r.source == sources[i]) record = &r;
     auto start = std::chrono::steady_clock::now();
-    problem = LoadAndSolve(base / (sources[i] + ".txt"), entry.level, entry.solution);
+    problem = LoadAndSolve(base / (sources[i] + ".txt"), record, entry);
     entry.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (use_records && notes && problem.empty() && !entry.from_record)
+      notes->push_back("level " + entry.name + " (" + sources[i] + "): " +
+                       (record ? "its proof record is stale" : "no proof record") + ", proved afresh");
     if (!problem.empty()) {
       problems.push_back("level " + entry.name + " (" + sources[i] + "): " + problem);
       continue;
@@ -81,6 +117,23 @@ bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built,
   else if (!(problem = TitleTableProblem(titles_text, keys)).empty())
     problems.push_back(problem);
   return problems.empty();
+}
+
+std::string ProofTableOf(const std::vector<BuiltLevel>& built) {
+  std::vector<ProofRecord> records;
+  for (const BuiltLevel& entry : built) {
+    ProofRecord record;
+    record.source = entry.source;
+    record.hash = entry.hash;
+    record.pushes = entry.solution.pushes;
+    record.fewest_pushes = entry.solution.fewest_pushes;
+    record.fewest_moves = entry.solution.fewest_moves;
+    record.proof_expanded = entry.solution.proof_expanded;
+    record.expanded = entry.solution.expanded;
+    record.moves = entry.solution.moves;
+    records.push_back(std::move(record));
+  }
+  return WriteProofTable(records);
 }
 
 bool WriteMapPackFolder(const std::vector<BuiltLevel>& built, const std::string& staging, const std::string& solutions) {

@@ -22,6 +22,9 @@ struct GeneratorSettings {
   int attempts = 200;    // candidates tried
   size_t search_limit = 200000;  // positions, for the reverse search and for the solver
   uint64_t seed = 1;
+  // Above 0, reverse play favours positions whose solution lies far beyond the solver's lower
+  // bound, and candidates are ranked by the solver's effort first: a search for hard levels.
+  int slack_weight = 0;
 };
 
 struct Candidate {

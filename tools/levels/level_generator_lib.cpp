@@ -160,8 +160,11 @@ void PullAway(Level& level, int pulls, Random& random) {
 // the other crates standing still: a position found lies as many pushes from the level's
 // current position as any position can, up to `cap` positions searched. With `anywhere` the
 // keeper may start in any region (the current position is the solution), otherwise in his own.
-// Takes the deepest position with the fewest crates on targets as the level's new position.
-void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t cap, Random& random) {
+// Takes the deepest position with the fewest crates on targets as the level's new position;
+// with a `slack_weight`, a position's depth beyond the solver's lower bound counts that many
+// times more (the solver must search the more, the farther the bound falls short).
+void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t cap, int slack_weight,
+                  const PushBound& bound, Random& random) {
   const int offset[4] = {-1, 1, -level.width, level.width};
   const int cells = level.width * level.height;
   std::sort(group.begin(), group.end());
@@ -248,10 +251,18 @@ void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t ca
   // The deepest position with few crates left on their targets; ties broken at random.
   std::vector<unsigned char> target(cells, 0);
   for (int t : level.targets) target[t] = 1;
+  std::vector<int> all;
   auto worth = [&](size_t i) {
     int on = 0;
     for (int c : queue[i].crates) on += target[c];
-    return depth[i] - 8 * on;
+    int value = depth[i] - 8 * on;
+    if (slack_weight > 0) {
+      all = fixed;
+      all.insert(all.end(), queue[i].crates.begin(), queue[i].crates.end());
+      int lower = PushBoundOf(bound, all);
+      if (lower < kNoBound) value += slack_weight * (depth[i] - lower);
+    }
+    return value;
   };
   int best = -1 << 30;
   std::vector<size_t> ties;
@@ -343,13 +354,14 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     } else {
       // Stages of reverse play, each moving a group of crates (all of them when pulls is 0).
       int group_size = settings.pulls < 0 ? -settings.pulls : settings.crates;
+      PushBound bound = MakePushBound(level);
       std::vector<int> order = level.crates;
       for (size_t i = order.size(); i > 1; --i) std::swap(order[i - 1], order[random.Below(static_cast<int>(i))]);
       for (size_t first = 0; first < order.size(); first += group_size) {
         // The crates of this group, where the earlier stages left them: order holds targets,
         // and this stage's crates still stand on theirs.
         std::vector<int> group(order.begin() + first, order.begin() + std::min(order.size(), first + group_size));
-        PullFarthest(level, group, first == 0, settings.search_limit, random);
+        PullFarthest(level, group, first == 0, settings.search_limit, settings.slack_weight, bound, random);
       }
     }
     int on_target = 0;
@@ -363,6 +375,9 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     candidate.level = level;
     candidate.crate_changes = CrateChanges(level, candidate.solution.moves);
     candidate.score = candidate.solution.pushes + 3 * candidate.crate_changes;
+    // Searching for hard levels, the proof's effort counts most.
+    if (settings.slack_weight > 0)
+      candidate.score = static_cast<int>(candidate.solution.proof_expanded / 1000) + candidate.solution.pushes;
     found.push_back(std::move(candidate));
   }
   std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "tools/levels/level_source.h"
 
@@ -18,6 +19,9 @@ struct Solution {
   std::string moves;         // "l r u d" walks, "L R U D" pushes
   int pushes = 0;
   size_t expanded = 0;       // positions the searches looked at
+  // Positions the search for the fewest pushes looked at until it proved its answer: the
+  // measure of how hard a level is (0 when that search gave up).
+  size_t proof_expanded = 0;
   std::string failure;       // why there is no solution: "unsolvable" or "search limit reached"
 };
 
@@ -30,6 +34,18 @@ constexpr size_t kMovesSearchLimit = 60000;
 // fewest pushes; past `limit` stored positions it settles for any solution it can find within
 // the same limit again. Then, within `moves_limit`, it looks for the fewest moves.
 Solution SolveLevel(const Level& level, size_t limit = kDefaultSearchLimit, size_t moves_limit = kMovesSearchLimit);
+
+// The search's lower bound on the pushes a position needs: the cheapest assignment of its
+// crates to the level's targets by push distance (each crate alone on the board). The level
+// builder uses it to judge how far a position's best solution lies beyond the bound.
+struct PushBound {
+  std::vector<std::vector<int>> distance;  // [target number][cell]
+};
+constexpr int kNoBound = 1 << 20;  // some crate can reach no target
+// For a level with as many crates as targets (its crates' cells are not used).
+PushBound MakePushBound(const Level& level);
+// The bound for crates at these cells of the level; kNoBound when some crate is stuck.
+int PushBoundOf(const PushBound& bound, const std::vector<int>& crates);
 
 // Plays a move string on the level under the game's rules (a move into a wall, or into a crate
 // with a wall or a crate behind it, is refused). Returns 1 when every move could be made and

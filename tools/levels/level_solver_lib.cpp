@@ -71,10 +71,10 @@ SearchBoard MakeBoard(const Level& level) {
 
 // The cheapest assignment of crates to targets (Hungarian method over push distances); at
 // least kInfinity when some crate can reach no free target.
-int AssignmentCost(const SearchBoard& board, const uint16_t* crates, int n) {
+int AssignmentCost(const std::vector<std::vector<int>>& distance, const uint16_t* crates, int n) {
   std::array<std::array<int, kMaxCrates + 1>, kMaxCrates + 1> cost{};
   for (int i = 0; i < n; ++i)
-    for (int j = 0; j < n; ++j) cost[i + 1][j + 1] = board.distance[j][crates[i]];
+    for (int j = 0; j < n; ++j) cost[i + 1][j + 1] = distance[j][crates[i]];
   std::array<int, kMaxCrates + 1> u{}, v{}, match{}, way{};
   for (int i = 1; i <= n; ++i) {
     match[0] = i;
@@ -206,10 +206,15 @@ class Search {
           std::copy(crates.begin(), crates.end(), child.begin());
           child[i] = static_cast<uint16_t>(to);
           std::sort(child.begin(), child.end());
-          int h = AssignmentCost(board_, child.data(), n_);
-          if (h >= kInfinity) continue;
           int g = static_cast<int>(g_[node]) + (by_moves_ ? walk_[from] + 1 : 1);
-          int added = AddNode(child.data(), static_cast<uint16_t>(c), node, g, h, static_cast<uint8_t>(d));
+          // The bound is worked out only for positions not already stored as near the start.
+          uint64_t child_hash = HashCrates(child.data()) ^ Mix(static_cast<uint16_t>(c));
+          int existing = FindGenerated(child.data(), static_cast<uint16_t>(c), child_hash);
+          if (existing >= 0 && static_cast<int64_t>(g_[existing]) <= g) continue;
+          int h = existing >= 0 ? h_[existing] : AssignmentCost(board_.distance, child.data(), n_);
+          if (h >= kInfinity) continue;
+          int added = AddNode(child.data(), static_cast<uint16_t>(c), node, g, h, static_cast<uint8_t>(d),
+                              child_hash, existing);
           if (added >= 0) open.push(QueueKey(added, weight));
         }
       }
@@ -246,12 +251,19 @@ class Search {
 
   // Stores a position unless the same crates with the keeper on the same cell are already
   // stored at no greater push count. Returns the node number or -1.
-  int AddNode(const uint16_t* crates, uint16_t keeper, int parent, int g, int h, uint8_t direction) {
-    uint64_t hash = HashCrates(crates) ^ Mix(keeper);
-    int existing = generated_.Find(hash, [&](int other) {
+  int FindGenerated(const uint16_t* crates, uint16_t keeper, uint64_t hash) const {
+    return generated_.Find(hash, [&](int other) {
       return keeper_[other] == keeper &&
              std::equal(crates, crates + n_, &crates_[static_cast<size_t>(other) * n_]);
     });
+  }
+  int AddNode(const uint16_t* crates, uint16_t keeper, int parent, int g, int h, uint8_t direction) {
+    uint64_t hash = HashCrates(crates) ^ Mix(keeper);
+    return AddNode(crates, keeper, parent, g, h, direction, hash, FindGenerated(crates, keeper, hash));
+  }
+  // The same, with the position's hash and the node already stored for it (or -1) known.
+  int AddNode(const uint16_t* crates, uint16_t keeper, int parent, int g, int h, uint8_t direction, uint64_t hash,
+              int existing) {
     if (existing >= 0 && static_cast<int64_t>(g_[existing]) <= g) return -1;
     int node = static_cast<int>(parent_.size());
     crates_.insert(crates_.end(), crates, crates + n_);
@@ -259,7 +271,7 @@ class Search {
     normal_.push_back(0);
     parent_.push_back(parent);
     g_.push_back(static_cast<uint32_t>(g));
-    h_.push_back(static_cast<uint16_t>(parent < 0 ? AssignmentCost(board_, crates, n_) : h));
+    h_.push_back(static_cast<uint16_t>(parent < 0 ? AssignmentCost(board_.distance, crates, n_) : h));
     push_direction_.push_back(direction);
     if (existing < 0) generated_.Insert(hash, node);
     return node;
@@ -381,6 +393,26 @@ std::string MovesOf(const Level& level, const SearchBoard& board, const std::vec
 
 }  // namespace
 
+PushBound MakePushBound(const Level& level) {
+  PushBound bound;
+  if (level.keeper < 0 || level.targets.empty() || level.targets.size() > kMaxCrates ||
+      level.walls.size() != static_cast<size_t>(level.width) * level.height)
+    return bound;
+  bound.distance = MakeBoard(level).distance;
+  return bound;
+}
+
+int PushBoundOf(const PushBound& bound, const std::vector<int>& crates) {
+  if (crates.empty() || crates.size() != bound.distance.size() || crates.size() > kMaxCrates) return kNoBound;
+  uint16_t cells[kMaxCrates];
+  for (size_t i = 0; i < crates.size(); ++i) {
+    if (crates[i] < 0 || static_cast<size_t>(crates[i]) >= bound.distance[0].size()) return kNoBound;
+    cells[i] = static_cast<uint16_t>(crates[i]);
+  }
+  int cost = AssignmentCost(bound.distance, cells, static_cast<int>(crates.size()));
+  return cost >= kInfinity ? kNoBound : cost;
+}
+
 Solution SolveLevel(const Level& level, size_t limit, size_t moves_limit) {
   Solution solution;
   if (!LevelProblem(level).empty()) {
@@ -389,7 +421,7 @@ Solution SolveLevel(const Level& level, size_t limit, size_t moves_limit) {
   }
   SearchBoard board = MakeBoard(level);
   std::vector<uint16_t> start(level.crates.begin(), level.crates.end());
-  if (AssignmentCost(board, start.data(), static_cast<int>(start.size())) >= kInfinity) {
+  if (AssignmentCost(board.distance, start.data(), static_cast<int>(start.size())) >= kInfinity) {
     solution.failure = "unsolvable";  // some crate can never reach a target
     return solution;
   }
@@ -401,6 +433,7 @@ Solution SolveLevel(const Level& level, size_t limit, size_t moves_limit) {
       std::vector<std::pair<int, int>> pushes = search.Pushes(goal);
       solution.solved = true;
       solution.fewest_pushes = weight == 1;
+      if (weight == 1) solution.proof_expanded = solution.expanded;
       solution.pushes = static_cast<int>(pushes.size());
       solution.moves = MovesOf(level, board, pushes);
       break;

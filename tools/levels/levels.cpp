@@ -25,10 +25,11 @@ int Usage() {
   std::fprintf(stderr,
                "usage: levels verify <level folder>\n"
                "       levels compile <level folder> <staging folder> <solutions file>\n"
-               "       levels solve <level source>\n"
+               "       levels record <level folder>\n"
+               "       levels solve <level source> [<search limit> <moves search limit>]\n"
                "       levels show <map pack or staging folder> <level name>\n"
                "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
-               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit>]\n");
+               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n");
   return 2;
 }
 
@@ -44,32 +45,52 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Proves a level folder; prints each problem, a line of figures per level when `each`, and the
-// time it all took. Returns 1 when every level passed.
-int Prove(const fs::path& folder, bool each, std::vector<BuiltLevel>& built) {
+// Proves a level folder, with the help of its proof records when `use_records`; prints each
+// problem and note, a line of figures per level when `each`, and the time it all took.
+// Returns 1 when every level passed.
+int Prove(const fs::path& folder, bool each, bool use_records, std::vector<BuiltLevel>& built) {
   auto start = std::chrono::steady_clock::now();
-  std::vector<std::string> problems;
-  bool passed = ProveLevelFolder(folder.string(), built, problems);
+  std::vector<std::string> problems, notes;
+  bool passed = ProveLevelFolder(folder.string(), built, problems, use_records, &notes);
+  for (const std::string& note : notes) std::fprintf(stderr, "levels: %s\n", note.c_str());
   for (const std::string& problem : problems) std::fprintf(stderr, "levels: %s\n", problem.c_str());
   for (size_t i = 0; each && i < built.size(); ++i) {
     const BuiltLevel& entry = built[i];
-    std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  positions %8zu  %6.2f s\n", entry.name.c_str(),
-                entry.source.c_str(), entry.level.crates.size(), entry.solution.pushes,
+    std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  proof %8zu  positions %8zu  %6.2f s\n",
+                entry.name.c_str(), entry.source.c_str(), entry.level.crates.size(), entry.solution.pushes,
                 entry.solution.fewest_pushes ? "*" : " ", entry.solution.moves.size(),
-                entry.solution.fewest_moves ? "*" : " ", entry.solution.expanded, entry.seconds);
+                entry.solution.fewest_moves ? "*" : " ", entry.solution.proof_expanded, entry.solution.expanded,
+                entry.seconds);
   }
+  size_t recorded = 0;
+  for (const BuiltLevel& entry : built) recorded += entry.from_record;
+  if (recorded) std::printf("%zu of them from their proof records\n", recorded);
   std::printf("%zu levels proved in %.2f s (* = the fewest possible)\n", built.size(), SecondsSince(start));
   return passed;
 }
 
 int CommandVerify(const fs::path& folder) {
   std::vector<BuiltLevel> built;
-  return Prove(folder, true, built) ? 0 : 1;
+  return Prove(folder, true, false, built) ? 0 : 1;
+}
+
+// Proves the levels whose proof records are missing or stale and writes the folder's proof
+// table afresh.
+int CommandRecord(const fs::path& folder) {
+  // The levels that passed keep their records even when another one fails.
+  std::vector<BuiltLevel> built;
+  bool passed = Prove(folder, true, true, built);
+  std::string table = ProofTableOf(built);
+  if (!WriteFile(folder / "proofs.tsv", std::vector<uint8_t>(table.begin(), table.end()))) {
+    std::fprintf(stderr, "levels: cannot write %s\n", (folder / "proofs.tsv").c_str());
+    return 1;
+  }
+  return passed ? 0 : 1;
 }
 
 int CommandCompile(const fs::path& folder, const fs::path& staging, const fs::path& solutions) {
   std::vector<BuiltLevel> built;
-  if (!Prove(folder, false, built)) return 1;
+  if (!Prove(folder, false, true, built)) return 1;
   if (!WriteMapPackFolder(built, staging.string(), solutions.string())) {
     std::fprintf(stderr, "levels: cannot write %s or %s\n", staging.c_str(), solutions.c_str());
     return 1;
@@ -77,7 +98,7 @@ int CommandCompile(const fs::path& folder, const fs::path& staging, const fs::pa
   return 0;
 }
 
-int CommandSolve(const fs::path& path) {
+int CommandSolve(const fs::path& path, size_t limit, size_t moves_limit) {
   Level level;
   Solution solution;
   auto start = std::chrono::steady_clock::now();
@@ -85,7 +106,7 @@ int CommandSolve(const fs::path& path) {
   std::string problem = ReadFile(path, text) ? ParseLevelSource(text, level) : "cannot read it";
   if (problem.empty()) problem = LevelProblem(level);
   if (problem.empty()) {
-    solution = SolveLevel(level);
+    solution = SolveLevel(level, limit, moves_limit);
     if (!solution.solved) problem = "no solution (" + solution.failure + ")";
   }
   if (!problem.empty()) {
@@ -93,10 +114,10 @@ int CommandSolve(const fs::path& path) {
     return 1;
   }
   std::printf("%s", LevelToText(level).c_str());
-  std::printf("crates %zu, pushes %d%s, moves %zu%s, crate changes %d, positions %zu, %.2f s\n%s\n",
+  std::printf("crates %zu, pushes %d%s, moves %zu%s, crate changes %d, proof %zu, positions %zu, %.2f s\n%s\n",
               level.crates.size(), solution.pushes, solution.fewest_pushes ? " (fewest possible)" : "",
-              solution.moves.size(), solution.fewest_moves ? " (fewest possible)" : "", CrateChanges(level, solution.moves), solution.expanded, SecondsSince(start),
-              solution.moves.c_str());
+              solution.moves.size(), solution.fewest_moves ? " (fewest possible)" : "", CrateChanges(level, solution.moves),
+              solution.proof_expanded, solution.expanded, SecondsSince(start), solution.moves.c_str());
   return 0;
 }
 
@@ -157,16 +178,17 @@ int CommandGenerate(char** argv) {
   settings.seed = std::strtoull(argv[6], nullptr, 10);
   size_t shown = std::strtoul(argv[7], nullptr, 10);
   if (argv[8]) settings.search_limit = std::strtoul(argv[8], nullptr, 10);
+  if (argv[8] && argv[9]) settings.slack_weight = std::atoi(argv[9]);
   if (settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
       settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2)
     return Usage();
   std::vector<Candidate> candidates = GenerateLevels(settings);
   for (size_t i = 0; i < candidates.size() && i < shown; ++i) {
     const Candidate& c = candidates[i];
-    std::printf("; seed %llu #%zu: score %d, pushes %d%s, moves %zu%s, crate changes %d, positions %zu\n%s\n",
+    std::printf("; seed %llu #%zu: score %d, pushes %d%s, moves %zu%s, crate changes %d, proof %zu, positions %zu\n%s\n",
                 static_cast<unsigned long long>(settings.seed), i, c.score, c.solution.pushes,
                 c.solution.fewest_pushes ? " (fewest)" : "", c.solution.moves.size(),
-                c.solution.fewest_moves ? " (fewest)" : "", c.crate_changes,
+                c.solution.fewest_moves ? " (fewest)" : "", c.crate_changes, c.solution.proof_expanded,
                 c.solution.expanded, LevelToText(c.level).c_str());
   }
   return 0;
@@ -178,10 +200,13 @@ int main(int argc, char** argv) {
   if (argc < 3) return Usage();
   std::string command = argv[1];
   if (command == "verify" && argc == 3) return CommandVerify(argv[2]);
+  if (command == "record" && argc == 3) return CommandRecord(argv[2]);
   if (command == "compile" && argc == 5) return CommandCompile(argv[2], argv[3], argv[4]);
-  if (command == "solve" && argc == 3) return CommandSolve(argv[2]);
+  if (command == "solve" && (argc == 3 || argc == 5))
+    return CommandSolve(argv[2], argc == 5 ? std::strtoul(argv[3], nullptr, 10) : kDefaultSearchLimit,
+                        argc == 5 ? std::strtoul(argv[4], nullptr, 10) : kMovesSearchLimit);
   if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
   if (command == "picture" && argc == 6) return CommandPicture(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
-  if (command == "generate" && (argc == 10 || argc == 11)) return CommandGenerate(argv + 2);
+  if (command == "generate" && argc >= 10 && argc <= 12) return CommandGenerate(argv + 2);
   return Usage();
 }
