@@ -137,11 +137,15 @@ int ReopenDisplay() {
   PreparePlayScreen();
   RenderAllPanels();
   if (Loop.InLevel) RenderHudName();
+  ShowDisplay();
+  return 1;
+}
+
+void ShowDisplay() {
   screen_set_frame_rate(kFrameRate);
   sprite_quality(kLinearQuality);
   if (Settings.GameScreen == kWindowed || Settings.GameScreen == kBorderless) {
     window_hide(WindowMain, 0);
     window_activate(WindowMain);
   }
-  return 1;
 }

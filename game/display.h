@@ -24,3 +24,6 @@ void AfterDisplayOpened(const Text& joystick_label);
 // re-renders the panels and the HUD. Returns 1; on failure it shows the screen error box, sets
 // Loop.FatalEnd and Loop.QuitRequested, and returns 0.
 int ReopenDisplay();
+// Sixty frames a second, smooth sprite scaling, and window 0 shown and given the keys in the
+// windowed modes: the screen made ready for the loop, at its entry and after every reopening.
+void ShowDisplay();

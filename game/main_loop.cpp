@@ -6,6 +6,7 @@
 #include "game/core/board.h"
 #include "game/core/game.h"
 #include "game/core/results.h"
+#include "game/display.h"
 #include "game/input.h"
 #include "game/maps.h"
 #include "game/menus.h"
@@ -21,12 +22,10 @@
 
 namespace {
 
-constexpr int kFrameRate = 60;
 constexpr int kSplashFrames = 101;      // each splash shows this many frames unless skipped
 constexpr int kSpinFrames = 601;        // the title background turns this long each way
 constexpr double kSpinStep = 0.01;      // degrees a frame
 constexpr int kInactiveSleepMs = 100;   // an inactive full screen is polled ten times a second
-constexpr int kLinearQuality = 1;
 
 // Main-menu entries, in-game entries, settings entries, quit and level-complete entries.
 constexpr int kMenuStart = 1, kMenuSettings = 2, kMenuCredits = 3, kMenuQuit = 4;
@@ -389,13 +388,8 @@ void ToggleMusic() {
 void EnterMainLoop() {
   RenderAllPanels();
   PreparePlayScreen();
-  screen_set_frame_rate(kFrameRate);
-  sprite_quality(kLinearQuality);
   TiltTitleBackground();
-  if (Settings.GameScreen == 1 || Settings.GameScreen == 2) {
-    window_hide(WindowMain, 0);
-    window_activate(WindowMain);
-  }
+  ShowDisplay();
   if (Settings.MusicOn) PlayMusic(MenuMusic);
 }
 

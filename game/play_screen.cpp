@@ -9,6 +9,7 @@
 #include "game/core/game.h"
 #include "game/core/languages.h"
 #include "game/core/log.h"
+#include "game/main_loop.h"
 #include "game/maps.h"
 #include "game/menus.h"
 #include "runtime/data/files.h"
@@ -328,7 +329,7 @@ void RenderHudName() {
 void RenderHudSteps() { RenderHudText(SpriteHudSteps, str_from_int(Board.StepCount), -1); }
 
 void RenderHudTime() {
-  PlayScreen.TimeText = HudTimeText(elapsed_ms() - Loop.LevelStartTime);
+  PlayScreen.TimeText = HudTimeText(LoopNow() - Loop.LevelStartTime);
   RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
 }
 
