@@ -33,14 +33,15 @@ const std::string kWindowedPrefs =
     "[Settings]\nLanguage = en_GB\nMusic = 1\nGameScreen = 1\nResolution = 1\nGamepad = 0\nPad = 0\n"
     "Button = 1\nLastPlayed = 0\n";
 
-// Every file of a folder (names and bytes), to compare a folder before and after. A log, which
-// a running game may still add to, by its name only.
+// Every file of a folder (names and bytes), to compare a folder before and after. Logs (which a
+// running game may still add to) and screenshots by their names only.
 std::map<std::string, std::string> FolderFiles(const std::string& folder) {
   std::map<std::string, std::string> files;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(folder, error)) {
     const std::string name = entry.path().filename().string();
-    files[name] = name.rfind("Log ", 0) == 0 ? std::string() : GameProcess::ReadFile(entry.path().string());
+    const bool by_name = name.rfind("Log ", 0) == 0 || entry.path().extension() == ".png";
+    files[name] = by_name ? std::string() : GameProcess::ReadFile(entry.path().string());
   }
   return files;
 }
