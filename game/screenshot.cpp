@@ -34,11 +34,11 @@ int TakeScreenshot() {
   // always a whole one, and one that fails leaves nothing behind.
   const Text path = ScreenshotPath(Folders.SaveTo, date_now());
   const Text temporary = file_temporary_beside(path);
-  const int ok = !temporary.empty() && sprite_save(SpriteScreenshot, temporary, kImageFormatPng) &&
-                         file_rename(temporary, path)
-                     ? 1
-                     : 0;
-  if (!ok && !temporary.empty()) file_delete(temporary);
+  int ok = 0;
+  if (!temporary.empty()) {
+    ok = sprite_save(SpriteScreenshot, temporary, kImageFormatPng) && file_rename(temporary, path) ? 1 : 0;
+    if (!ok) file_delete(temporary);
+  }
   LogValue(kLabel, LogResult(ok));
   return ok;
 }
