@@ -2,6 +2,7 @@
 // at start-up and written once at the end of the run.
 #include "game/core/results.h"
 
+#include <algorithm>
 #include <string>
 
 #include "game/core/game.h"
@@ -84,7 +85,9 @@ int SaveResults(const Text& folder) {
 
 void RecordLevelResult(int64_t index, int64_t time_ms, int64_t steps) {
   if (index < 0 || index >= static_cast<int64_t>(LevelList.size())) return;
-  LevelList[index].TimeMs = time_ms;
-  LevelList[index].Steps = steps;
+  // Kept within what the file may hold, so that a clock set back during play cannot store a time
+  // the next start would have to throw away.
+  LevelList[index].TimeMs = std::clamp<int64_t>(time_ms, 0, kMostResultTimeMs);
+  LevelList[index].Steps = std::clamp<int64_t>(steps, 0, kMostResultSteps);
   if (index + 1 < static_cast<int64_t>(LevelList.size())) LevelList[index + 1].Unlocked = 1;
 }

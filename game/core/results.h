@@ -30,5 +30,6 @@ int LoadResults(const Text& folder);
 int SaveResults(const Text& folder);
 
 // Records a completion of level `index` of LevelList (the time and steps replace the stored
-// ones, better or worse) and unlocks the level after it, if any.
+// ones, better or worse; kept within 0 and the largest there can be) and unlocks the level after
+// it, if any.
 void RecordLevelResult(int64_t index, int64_t time_ms, int64_t steps);

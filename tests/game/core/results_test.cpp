@@ -192,6 +192,10 @@ TEST(Results, CompletionReplacesTheResultAndUnlocksTheNextLevel) {
   EXPECT_EQ(LevelList.size(), 2u);
   RecordLevelResult(2, 1, 2);
   RecordLevelResult(-1, 1, 2);
+  // A clock set back during play gives no negative time; nothing beyond what the file may hold.
+  RecordLevelResult(0, -300, kMostResultSteps + 1);
+  EXPECT_EQ(LevelList[0].TimeMs, 0);
+  EXPECT_EQ(LevelList[0].Steps, kMostResultSteps);
 }
 
 }  // namespace
