@@ -91,6 +91,14 @@ file(MAKE_DIRECTORY ${packaging_build}/games)
 file(CREATE_LINK ../${CRATEVALE_GAME_FOLDER}/cratevale ${packaging_build}/games/cratevale SYMBOLIC)
 
 install(TARGETS cratevale RUNTIME DESTINATION ${CRATEVALE_GAME_FOLDER})
+# A stripped install (the package's) also drops the compilers' version notes, as Debian's
+# own packages do.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CRATEVALE_GAME_FOLDER}/cratevale\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
 install(FILES ${CRATEVALE_PACK_DIR}/Cratevale.data ${CRATEVALE_PACK_DIR}/Cratevale.maps
               ${CRATEVALE_PACK_DIR}/Cratevale.languages
         DESTINATION ${CRATEVALE_GAME_FOLDER})

@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
+struct Answer {
   int status = -1;  // the exit status; -1 after a signal or when the program did not end
   std::string out;
   std::string err;
@@ -54,6 +54,7 @@ std::map<std::string, std::string> Tree(const std::string& folder) {
 class CommandLineTest : public testing::Test {
  protected:
   void SetUp() override {
+    fs::create_directories(game_dir());
     fs::copy_file(std::string(CRATEVALE_BINARY_DIR) + "cratevale", game_dir() + "cratevale");
     for (const char* pack : {"Cratevale.data", "Cratevale.maps", "Cratevale.languages"}) {
       fs::create_symlink(std::string(CRATEVALE_PACK_DIR) + pack, game_dir() + pack);
@@ -66,7 +67,7 @@ class CommandLineTest : public testing::Test {
 
   // Runs the copied game with the arguments from the root folder, with HOME and LANG set and no
   // display at all; `stdout_path` sends standard output to a file instead of the pipe.
-  Run Start(const std::vector<std::string>& args, const char* stdout_path = nullptr) const {
+  Answer Start(const std::vector<std::string>& args, const char* stdout_path = nullptr) const {
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return {};
     const std::string program = game_dir() + "cratevale";
@@ -94,7 +95,7 @@ class CommandLineTest : public testing::Test {
     }
     close(out[1]);
     close(err[1]);
-    Run run;
+    Answer run;
     std::thread out_reader = Drain(out[0], &run.out);
     std::thread err_reader = Drain(err[0], &run.err);
     // Without a display even a game start ends at once; a minute is only a guard.
@@ -127,12 +128,12 @@ TEST_F(CommandLineTest, HelpAndVersionAnswerWithoutADisplayAndWriteNothing) {
     if (prefs_beside_game) root_.Write("game/Cratevale.prefs", "[Settings]\nMusic=0\n");
     const auto before = Tree(root_.path());
 
-    const Run version = Start({"--version"});
+    const Answer version = Start({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "Cratevale 1.0\n");
     EXPECT_EQ(version.err, "");
 
-    const Run help = Start({"--help"});
+    const Answer help = Start({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.err, "");
     EXPECT_EQ(help.out.rfind("Usage: cratevale [/LOG]\n", 0), 0u) << help.out;
@@ -157,7 +158,7 @@ TEST_F(CommandLineTest, OtherArgumentsStartTheGame) {
        std::vector<std::vector<std::string>>{{"/LOG", "--help"}, {"/log", "--version"}, {"--HELP"},
                                              {"--help=all"}, {"-h"}, {"--versions"}}) {
     SCOPED_TRACE(args[0]);
-    const Run run = Start(args);
+    const Answer run = Start(args);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find("cannot open the X display"), std::string::npos) << run.err;
@@ -169,7 +170,7 @@ TEST_F(CommandLineTest, AnAnswerThatCannotBeWrittenEndsWithAFailure) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   for (const char* argument : {"--help", "--version"}) {
     SCOPED_TRACE(argument);
-    const Run run = Start({argument}, "/dev/full");
+    const Answer run = Start({argument}, "/dev/full");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cannot write to standard output"), std::string::npos) << run.err;
   }

@@ -122,9 +122,8 @@ for word in /LOG --help --version Cratevale.prefs Cratevale.scores "Log YYYY-MM-
   grep -qF -- "$word" <<<"$manual" || fail "the manual page does not mention $word"
 done
 
-# 3. The Debian package. Uncompressed, so that most of cpack's time is the install it repeats.
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/package" \
-  -D CPACK_DEBIAN_COMPRESSION_TYPE=none >"$tmp/cpack.log" 2>&1 ||
+# 3. The Debian package, made as a packager makes it (lintian rejects an uncompressed one).
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/package" >"$tmp/cpack.log" 2>&1 ||
   { cat "$tmp/cpack.log" >&2; fail "cpack failed"; exit 1; }
 debs=("$tmp"/package/cratevale_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { fail "cpack made no cratevale_*.deb"; exit 1; }
@@ -212,6 +211,7 @@ if ! lintian_output=$(lintian --display-info --fail-on error,warning "$deb" 2>&1
   grep -qE '^[EW]: ' <<<"$lintian_output"; then
   fail "lintian reports errors or warnings"
 fi
+lintian_output=$(grep -vxF 'running with root privileges is not recommended!' <<<"$lintian_output" || true)
 [ -z "$lintian_output" ] || { echo "lintian:"; echo "$lintian_output"; }
 
 if [ "$failures" -ne 0 ]; then
