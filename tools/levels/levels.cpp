@@ -46,7 +46,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // Proves a level folder, with the help of its proof records when `use_records`; prints each
-// problem and note, a line of figures per level when `each`, and the time it all took.
+// problem and note, a line of figures per level when `each` (else the depth table), and the
+// time it all took.
 // Returns 1 when every level passed.
 int Prove(const fs::path& folder, bool each, bool use_records, std::vector<BuiltLevel>& built) {
   auto start = std::chrono::steady_clock::now();
@@ -56,12 +57,16 @@ int Prove(const fs::path& folder, bool each, bool use_records, std::vector<Built
   for (const std::string& problem : problems) std::fprintf(stderr, "levels: %s\n", problem.c_str());
   for (size_t i = 0; each && i < built.size(); ++i) {
     const BuiltLevel& entry = built[i];
-    std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  proof %8zu  positions %8zu  %6.2f s\n",
+    int depth = LevelDepth(entry);
+    std::printf("%s %-14s crates %2zu  pushes %3d%s  bound %3d  depth %3s  moves %4zu%s  proof %8zu  positions %8zu"
+                "  %6.2f s\n",
                 entry.name.c_str(), entry.source.c_str(), entry.level.crates.size(), entry.solution.pushes,
-                entry.solution.fewest_pushes ? "*" : " ", entry.solution.moves.size(),
-                entry.solution.fewest_moves ? "*" : " ", entry.solution.proof_expanded, entry.solution.expanded,
-                entry.seconds);
+                entry.solution.fewest_pushes ? "*" : " ", entry.bound, depth < 0 ? "-" : std::to_string(depth).c_str(),
+                entry.solution.moves.size(), entry.solution.fewest_moves ? "*" : " ", entry.solution.proof_expanded,
+                entry.solution.expanded, entry.seconds);
   }
+  if (each) std::printf("%s", ExpertTierSummary(built).c_str());
+  else std::printf("%s", DepthTable(built).c_str());
   size_t recorded = 0;
   for (const BuiltLevel& entry : built) recorded += entry.from_record;
   if (recorded) std::printf("%zu of them from their proof records\n", recorded);
@@ -114,8 +119,8 @@ int CommandSolve(const fs::path& path, size_t limit, size_t moves_limit) {
     return 1;
   }
   std::printf("%s", LevelToText(level).c_str());
-  std::printf("crates %zu, pushes %d%s, moves %zu%s, crate changes %d, proof %zu, positions %zu, %.2f s\n%s\n",
-              level.crates.size(), solution.pushes, solution.fewest_pushes ? " (fewest possible)" : "",
+  std::printf("crates %zu, pushes %d%s, start bound %d, moves %zu%s, crate changes %d, proof %zu, positions %zu, %.2f s\n%s\n",
+              level.crates.size(), solution.pushes, solution.fewest_pushes ? " (fewest possible)" : "", StartBound(level),
               solution.moves.size(), solution.fewest_moves ? " (fewest possible)" : "", CrateChanges(level, solution.moves),
               solution.proof_expanded, solution.expanded, SecondsSince(start), solution.moves.c_str());
   return 0;
