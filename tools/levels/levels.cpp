@@ -1,6 +1,7 @@
 // The level toolchain's command line: proves the levels solvable, solves one level, compiles
 // the level folder into the map pack's staging folder with the solutions file, prints a level
 // of a built map pack, and runs the generator used while writing levels.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,7 +30,9 @@ int Usage() {
                "       levels solve <level source> [<search limit> <moves search limit>]\n"
                "       levels show <map pack or staging folder> <level name>\n"
                "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
-               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n");
+               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n"
+               "       levels deep <family> <crates> <width> <height> <obstacles> <attempts> <seed> <shown> <limit> <least depth> <least pushes>\n"
+               "         (families: open halls ring stacks bays winding)\n");
   return 2;
 }
 
@@ -171,6 +174,46 @@ int CommandPicture(const fs::path& pack, const std::string& name, int width, con
   return 0;
 }
 
+void PrintCandidates(const GeneratorSettings& settings, const std::vector<Candidate>& candidates, size_t shown) {
+  for (size_t i = 0; i < candidates.size() && i < shown; ++i) {
+    const Candidate& c = candidates[i];
+    std::printf("; %s, %d crates in a %d x %d room, seed %llu #%zu: score %d, pushes %d%s, bound %d, depth %d, "
+                "moves %zu%s, crate changes %d, proof %zu, positions %zu\n%s\n",
+                RoomFamilyName(settings.family), settings.crates, settings.width, settings.height,
+                static_cast<unsigned long long>(settings.seed), i, c.score, c.solution.pushes,
+                c.solution.fewest_pushes ? " (fewest)" : "", c.bound, c.depth, c.solution.moves.size(),
+                c.solution.fewest_moves ? " (fewest)" : "", c.crate_changes, c.solution.proof_expanded,
+                c.solution.expanded, LevelToText(c.level).c_str());
+  }
+}
+
+// The search for depth: prints the deepest candidates of a room family.
+int CommandDeep(char** argv) {
+  GeneratorSettings settings;
+  std::string family = argv[0];
+  bool known = false;
+  for (int f = 0; f < kRoomFamilies; ++f)
+    if (family == RoomFamilyName(static_cast<RoomFamily>(f))) {
+      settings.family = static_cast<RoomFamily>(f);
+      known = true;
+    }
+  settings.crates = std::atoi(argv[1]);
+  settings.width = std::atoi(argv[2]);
+  settings.height = std::atoi(argv[3]);
+  settings.obstacles = std::atoi(argv[4]);
+  settings.attempts = std::atoi(argv[5]);
+  settings.seed = std::strtoull(argv[6], nullptr, 10);
+  size_t shown = std::strtoul(argv[7], nullptr, 10);
+  settings.search_limit = std::strtoul(argv[8], nullptr, 10);
+  settings.min_depth = std::max(1, std::atoi(argv[9]));
+  settings.min_pushes = std::atoi(argv[10]);
+  if (!known || settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
+      settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2)
+    return Usage();
+  PrintCandidates(settings, GenerateLevels(settings), shown);
+  return 0;
+}
+
 // Prints the best generated candidates in the notation, each with its figures as a comment.
 int CommandGenerate(char** argv) {
   GeneratorSettings settings;
@@ -213,5 +256,6 @@ int main(int argc, char** argv) {
   if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
   if (command == "picture" && argc == 6) return CommandPicture(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
   if (command == "generate" && argc >= 10 && argc <= 12) return CommandGenerate(argv + 2);
+  if (command == "deep" && argc == 13) return CommandDeep(argv + 2);
   return Usage();
 }
