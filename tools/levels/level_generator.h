@@ -55,6 +55,7 @@ struct Candidate {
   int score = 0;
   int bound = 0;          // StartBound
   int depth = 0;          // the proven fewest pushes less the bound (searching for depth)
+  int reverse_pushes = 0; // the fewest pushes as reverse play found them (searching for depth)
 };
 
 // Tries `attempts` candidates and returns the solvable ones, best score first.

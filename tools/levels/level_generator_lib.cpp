@@ -594,6 +594,7 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     if (!candidate.solution.solved) continue;
     if (deep && !candidate.solution.fewest_pushes) continue;
     candidate.depth = candidate.solution.pushes - candidate.bound;
+    candidate.reverse_pushes = exact_pushes;
     candidate.level = level;
     candidate.crate_changes = CrateChanges(level, candidate.solution.moves);
     candidate.score = candidate.solution.pushes + 3 * candidate.crate_changes;
