@@ -3,6 +3,7 @@
 // of a built map pack, and runs the generator used while writing levels.
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -27,6 +28,7 @@ int Usage() {
                "usage: levels verify <level folder>\n"
                "       levels compile <level folder> <staging folder> <solutions file>\n"
                "       levels record <level folder>\n"
+               "       levels differ <level folder>\n"
                "       levels solve <level source> [<search limit> <moves search limit>]\n"
                "       levels show <map pack or staging folder> <level name>\n"
                "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
@@ -127,6 +129,28 @@ int CommandSolve(const fs::path& path, size_t limit, size_t moves_limit) {
               solution.moves.size(), solution.fewest_moves ? " (fewest possible)" : "", CrateChanges(level, solution.moves),
               solution.proof_expanded, solution.expanded, SecondsSince(start), solution.moves.c_str());
   return 0;
+}
+
+// Prints, per level of a folder, the earlier level it differs least from (LevelDifference).
+int CommandDiffer(const fs::path& folder) {
+  std::vector<BuiltLevel> built;
+  std::vector<std::string> problems;
+  ProveLevelFolder(folder.string(), built, problems, true);
+  for (const std::string& problem : problems) std::fprintf(stderr, "levels: %s\n", problem.c_str());
+  for (size_t i = 1; i < built.size(); ++i) {
+    size_t nearest = 0;
+    int least = INT_MAX;
+    for (size_t j = 0; j < i; ++j) {
+      int difference = LevelDifference(built[i].level, built[j].level);
+      if (difference < least) {
+        least = difference;
+        nearest = j;
+      }
+    }
+    std::printf("%s %-14s nearest earlier level %s %-14s %4d cells apart\n", built[i].name.c_str(),
+                built[i].source.c_str(), built[nearest].name.c_str(), built[nearest].source.c_str(), least);
+  }
+  return problems.empty() ? 0 : 1;
 }
 
 // Reads a level's map from a built map pack or its staging folder; 0 when there is none.
@@ -249,6 +273,7 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "verify" && argc == 3) return CommandVerify(argv[2]);
   if (command == "record" && argc == 3) return CommandRecord(argv[2]);
+  if (command == "differ" && argc == 3) return CommandDiffer(argv[2]);
   if (command == "compile" && argc == 5) return CommandCompile(argv[2], argv[3], argv[4]);
   if (command == "solve" && (argc == 3 || argc == 5))
     return CommandSolve(argv[2], argc == 5 ? std::strtoul(argv[3], nullptr, 10) : kDefaultSearchLimit,
