@@ -46,6 +46,9 @@ struct GeneratorSettings {
   // ranked by depth, then pushes, then the solver's effort.
   int min_depth = 0;
   int min_pushes = 0;
+  // When given, the search for depth adds a line per room it searched: the positions it
+  // covered, the deepest of them and the position it chose.
+  std::vector<std::string>* notes = nullptr;
 };
 
 struct Candidate {

@@ -353,7 +353,7 @@ void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t ca
 // (ties broken at random) and returns its fewest pushes, or -1 when no position qualifies.
 // Positions are a state each: the crates in ascending order, then the lowest cell of the
 // keeper's region; at most `cap` are stored.
-int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random) {
+int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random, std::vector<std::string>* notes) {
   const int offset[4] = {-1, 1, -level.width, level.width};
   const int cells = level.width * level.height;
   const int n = static_cast<int>(level.targets.size());
@@ -468,6 +468,12 @@ int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random) {
     best_depth = depth[i];
     ties.push_back(i);
   }
+  if (notes) {
+    int deepest = depth.empty() ? 0 : depth.back();
+    notes->push_back(std::to_string(depth.size()) + " positions, the deepest " + std::to_string(deepest) +
+                     " pushes; chosen: " + (ties.empty() ? std::string("none") :
+                     std::to_string(best_depth) + " pushes, " + std::to_string(best_gap) + " beyond the bound"));
+  }
   if (ties.empty()) return -1;
   size_t chosen = ties[random.Below(static_cast<int>(ties.size()))];
   level.crates.assign(&states[chosen * stride], &states[chosen * stride] + n);
@@ -579,7 +585,7 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     bool deep = settings.min_depth > 0;
     int exact_pushes = -1;
     if (deep) {
-      exact_pushes = PullDeepest(level, settings.search_limit, settings.min_pushes, random);
+      exact_pushes = PullDeepest(level, settings.search_limit, settings.min_pushes, random, settings.notes);
       if (exact_pushes < 0) continue;
     }
     int on_target = 0;

@@ -234,7 +234,11 @@ int CommandDeep(char** argv) {
   if (!known || settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
       settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2)
     return Usage();
-  PrintCandidates(settings, GenerateLevels(settings), shown);
+  std::vector<std::string> notes;
+  settings.notes = &notes;
+  std::vector<Candidate> candidates = GenerateLevels(settings);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
+  PrintCandidates(settings, candidates, shown);
   return 0;
 }
 
