@@ -32,8 +32,10 @@ Level MakeRoom(const GeneratorSettings& settings, Random& random) {
   };
   for (int y = 1; y <= h; ++y)
     for (int x = 1; x <= w; ++x) set(x, y, 0);
+  // Corners are cut from open rooms and halls; the other families keep their ways whole.
+  bool cut_corners = settings.family == RoomFamily::kOpen || settings.family == RoomFamily::kHalls;
   for (int corner = 0; corner < 4; ++corner) {
-    if (!random.Chance(50)) continue;
+    if (!random.Chance(50) || !cut_corners) continue;
     int cw = 1 + random.Below(std::max(1, w / 3));
     int ch = 1 + random.Below(std::max(1, h / 3));
     for (int dy = 0; dy < ch; ++dy)
