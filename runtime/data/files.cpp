@@ -573,6 +573,13 @@ uint64_t LargestFile() {
   return limit.rlim_cur;
 }
 
+// Puts the old text of a file back after a failed rewrite: its first `changed` bytes (those the
+// rewrite reached) and its length. 1 when that worked.
+bool RestoreOld(int fd, std::string_view old, size_t changed) {
+  return WriteAt(fd, old.substr(0, changed), 0) == changed && ftruncate(fd, static_cast<off_t>(old.size())) == 0 &&
+         fsync(fd) == 0;
+}
+
 // The fallback where no temporary file can be made beside the target: the bytes are written over
 // the file itself. It is never left part old, part new. Nothing is written when the new length
 // is beyond the file-size limit; a file that grows first gets its new bytes past the old end,
@@ -588,7 +595,7 @@ bool RewriteInPlace(const std::string& target, std::string_view bytes) {
     const size_t common = std::min(old.size(), bytes.size());
     if (bytes.size() > old.size()) {
       ok = WriteAt(fd, bytes.substr(common), static_cast<off_t>(common)) == bytes.size() - common;
-      if (!ok) ftruncate(fd, static_cast<off_t>(old.size()));
+      if (!ok) RestoreOld(fd, old, 0);
     }
     size_t changed = 0;
     bool cut = false;  // the old text was overwritten whole and the file cut to the new length
@@ -598,13 +605,9 @@ bool RewriteInPlace(const std::string& target, std::string_view bytes) {
       cut = ok;
       ok = ok && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
     }
-    if (!ok) {
-      // A write that stopped part-way is undone over the bytes it reached, which therefore fit;
-      // after a failed cut or flush the whole old text goes back.
-      WriteAt(fd, std::string_view(old).substr(0, cut ? old.size() : changed), 0);
-      ftruncate(fd, static_cast<off_t>(old.size()));
-      fsync(fd);
-    }
+    // A write that stopped part-way is undone over the bytes it reached, which therefore fit;
+    // after a failed cut or flush the whole old text goes back.
+    if (!ok) RestoreOld(fd, old, cut ? old.size() : changed);
   }
   ok = close(fd) == 0 && ok;
   return ok;
