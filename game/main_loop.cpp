@@ -3,6 +3,8 @@
 // keyboard and the gamepad, whose effects are the state changes below.
 #include "game/main_loop.h"
 
+#include <algorithm>
+
 #include "game/core/board.h"
 #include "game/core/game.h"
 #include "game/core/results.h"
@@ -42,7 +44,19 @@ struct MainLoopState {
 MainLoopState State;
 
 int64_t LevelCount() { return static_cast<int64_t>(LevelList.size()); }
-bool IsLastLevel(int64_t index) { return index >= LevelCount() - 1; }
+// No level after this one can be played (levels whose maps cannot be read are passed over).
+bool IsLastLevel(int64_t index) { return NextPlayableLevel(index) < 0; }
+
+// A completed level opens the level after it and, past any that cannot be played, the next one
+// that can, so that a damaged level never locks the rest of the pack away.
+void OpenLevelsAfter(int64_t index) {
+  const int64_t next = NextPlayableLevel(index);
+  const int64_t last = next < 0 ? std::min(index + 1, LevelCount() - 1) : next;
+  for (int64_t i = index + 1; i <= last; ++i) {
+    LevelList[static_cast<size_t>(i)].Unlocked = 1;
+    RenderLevelCard(i, false);
+  }
+}
 
 void FreeStudioSplash() {
   sprite_free(SpriteStudioSplash);
@@ -98,7 +112,7 @@ void ConfirmMainMenu() {
 
 void ConfirmLevelSelect() {
   const int64_t index = Menus.LevelIndex;
-  if (index < 0 || index >= LevelCount() || !LevelList[static_cast<size_t>(index)].Unlocked) return;
+  if (!LevelPlayable(index) || !LevelList[static_cast<size_t>(index)].Unlocked) return;
   Settings.LastPlayed = static_cast<int>(index);
   StartLevel(index);
   Menus.MainMenuSlide = Menus.SettingsSlide = Menus.QuitSlide = 0;
@@ -130,7 +144,8 @@ void ConfirmSettings() {
   if (Menus.SettingsChoice == kSettingsConfirm) {
     PlayEffect(ClickSound);
     ApplySettings();
-    if (Loop.FatalEnd) return;
+    // A display change that could not be undone ends the game (saving, unless it was fatal).
+    if (Loop.FatalEnd || Loop.QuitRequested) return;
     if (Loop.InLevel) {
       GameState = InGameMenu;
     } else {
@@ -188,7 +203,7 @@ void ConfirmLevelComplete() {
       if (IsLastLevel(Menus.LevelIndex)) {
         GameState = GameComplete;
       } else {
-        ++Menus.LevelIndex;
+        Menus.LevelIndex = NextPlayableLevel(Menus.LevelIndex);
         Settings.LastPlayed = static_cast<int>(Menus.LevelIndex);
         StartLevel(Menus.LevelIndex);
       }
@@ -283,7 +298,8 @@ void SetLoopClock(int64_t (*clock)()) { State.clock = clock ? clock : elapsed_ms
 int64_t LoopNow() { return State.clock(); }
 
 void StartLevel(int64_t index) {
-  if (index < 0 || index >= LevelCount()) return;
+  // A level whose map cannot be read would be solved before the first move.
+  if (!LevelPlayable(index)) return;
   Loop.CurrentLevelName = LevelList[static_cast<size_t>(index)].Name;
   Loop.JoystickCount = joystick_init();
   Menus.InGameChoice = kInGameResume;
@@ -302,7 +318,7 @@ void CompleteLevel() {
   if (index >= 0 && index < LevelCount()) {
     RecordLevelResult(index, LoopNow() - Loop.LevelStartTime, Board.StepCount);
     RenderLevelCard(index, false);
-    if (!IsLastLevel(index)) RenderLevelCard(index + 1, false);
+    OpenLevelsAfter(index);
   }
   Menus.CompleteChoice = kCompleteNext;
   RenderLevelComplete(Menus.CompleteChoice);
@@ -322,7 +338,10 @@ void AdvanceTimers() {
     Loop.SpinTimer = 0;
     Loop.SpinStep = Loop.SpinStep == kSpinStep ? -kSpinStep : kSpinStep;
   }
-  if (state == Playing && Loop.InLevel && CountCoveredTargets() == Board.CrateCount) CompleteLevel();
+  // A board without crates is no level: nothing was solved.
+  if (state == Playing && Loop.InLevel && Board.CrateCount > 0 && CountCoveredTargets() == Board.CrateCount) {
+    CompleteLevel();
+  }
 }
 
 void Confirm() {
