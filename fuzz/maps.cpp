@@ -43,7 +43,10 @@ void PlayMap(const MapRecord& map, const uint8_t* data, size_t size) {
       for (int64_t y = -1; y <= 16; ++y) MapRecordCell(map, layer, x, y), MapTileAt(map, layer, x, y);
     }
   }
+  // A level the game lets the player start sets up a board with crates, not solved yet.
+  const bool playable = MapPlayable(map);
   SetUpBoard(map);
+  if (playable && (Board.CrateCount < 1 || CountCoveredTargets() == Board.CrateCount)) __builtin_trap();
   for (size_t i = 0; i < size && i < 256; ++i) {
     RequestMove(FacingLeft + data[size - 1 - i] % 4);
     for (int frame = 0; frame < kMoveFrames; ++frame) AdvanceMove();

@@ -119,26 +119,79 @@ void AfterDisplayOpened(const Text& joystick_label) {
   SetLayout();
 }
 
-int ReopenDisplay() {
+namespace {
+
+// The mode a screen is opened in: the setting, the window size it takes, and the screen's size.
+struct DisplayMode {
+  int Screen = 0;
+  int Resolution = 0;
+  int Width = 0;
+  int Height = 0;
+};
+
+void CloseDisplay() {
   screen_close();
   if (IsWindowMode(Settings.GameScreen)) window_close(WindowMain);
-  Settings.GameScreen = Menus.PendingScreen;
-  Settings.Resolution = Menus.PendingResolution;
+}
+
+// Makes `mode` the setting, with the screen size it takes.
+void TakeMode(DisplayMode mode) {
+  Settings.GameScreen = mode.Screen;
+  Settings.Resolution = mode.Resolution;
   ChooseScreenSize();
+}
+
+// Opens the screen in the mode of the settings and loads everything drawn on it. False after
+// the screen or asset box was shown (the failure is then marked as a fatal end, which the caller
+// may take back).
+bool OpenAndLoad() {
   if (!OpenDisplay()) {
     FatalErrorBox(GameText(u"tErrorSCREEN"));
-    return 0;
+    return false;
   }
   AfterDisplayOpened(u"Joystick: ");
   // The level list, the unlocked flags and the results in memory stay as they are.
-  LoadMapPack(Folders.GameDir + kMapPackName, kPackerRuntime);
-  if (!LoadPictures()) return 0;
-
+  if (!LoadMapPack(Folders.GameDir + kMapPackName, kPackerRuntime)) {
+    AssetFailed(kMapPackName);
+    return false;
+  }
+  if (!LoadPictures()) return false;
   // Everything else drawn into sprites went with the old screen.
   PreparePlayScreen();
   RenderAllTexts();
   ShowDisplay();
-  return 1;
+  return true;
+}
+
+}  // namespace
+
+int ReopenDisplay() {
+  const DisplayMode working{Settings.GameScreen, Settings.Resolution, GameDisplay.ScreenWidth,
+                            GameDisplay.ScreenHeight};
+  CloseDisplay();
+  TakeMode({Menus.PendingScreen, Menus.PendingResolution, 0, 0});
+  if (OpenAndLoad()) return 1;
+
+  // The box has told the player; the mode that worked before comes back, and stays the setting.
+  Loop.FatalEnd = 0;
+  Loop.QuitRequested = 0;
+  CloseDisplay();
+  const char16_t* working_name = ModeName(working.Screen);
+  LogValue(u"Display fallback:", working_name ? working_name : u"");
+  Settings.GameScreen = working.Screen;
+  Settings.Resolution = working.Resolution;
+  GameDisplay.ScreenWidth = working.Width;
+  GameDisplay.ScreenHeight = working.Height;
+  Menus.PendingScreen = working.Screen;
+  Menus.PendingResolution = working.Resolution;
+  if (OpenAndLoad()) return 1;
+
+  // Not even that opens: the game ends, but what the player did in this run is saved, with the
+  // mode that worked.
+  CloseDisplay();
+  Loop.FatalEnd = 0;
+  Loop.QuitRequested = 1;
+  return 0;
 }
 
 void ShowDisplay() {

@@ -22,9 +22,13 @@ int OpenDisplay();
 // What follows every successful opening: joysticks counted again (logged under `joystick_label`,
 // "Joystick:" at start, "Joystick: " after a reopen), the aspect class and the layout.
 void AfterDisplayOpened(const Text& joystick_label);
-// Closes the screen and opens it again with the pending mode and size, reloads every picture and
-// re-renders the panels and the HUD. Returns 1; on failure it shows the screen error box, sets
-// Loop.FatalEnd and Loop.QuitRequested, and returns 0.
+// Closes the screen and opens it again with the pending mode and size, reloads the map pack and
+// every picture and re-renders the panels and the HUD. Returns 1. When the new mode cannot be
+// opened (or a pack cannot be read for it), the screen or asset box is shown, the mode that
+// worked before is opened again and stays the setting (logged as "Display fallback:"), and 1 is
+// returned. Only when that fails too does it return 0 with Loop.QuitRequested set and
+// Loop.FatalEnd clear: the game ends and saves the results and the preferences, the working
+// mode among them.
 int ReopenDisplay();
 // Sixty frames a second, smooth sprite scaling, and window 0 shown and given the keys in the
 // windowed modes: the screen made ready for the loop, at its entry and after every reopening.

@@ -2,11 +2,13 @@
 // thumbnails and the level list.
 #include "game/maps.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
 #include "game/core/board.h"
 #include "game/core/game.h"
+#include "game/core/log.h"
 #include "game/core/results.h"
 #include "game/presentation.h"
 #include "runtime/data/pack.h"
@@ -42,14 +44,15 @@ MapEntryReader PackReader(int64_t pack) {
 
 }  // namespace
 
-void LoadMapPack(const Text& file, int packer) {
+int LoadMapPack(const Text& file, int packer) {
   FreeMapPack();
   const int64_t pack = pack_open(kNewObject, file, packer);
-  if (!pack) return;
+  if (!pack) return 0;
   const MapEntryReader read_entry = PackReader(pack);
   LoadMapEntries(read_entry);
   LoadTileSprites(read_entry);
   pack_close(pack);
+  return Maps.index.Levels.empty() ? 0 : 1;
 }
 
 void LoadMapEntries(const MapEntryReader& read_entry) {
@@ -92,6 +95,24 @@ void FillLevelList(const Text& folder) {
   // The first level is always open: a results file the game wrote always says so, and a damaged
   // or hand-edited one must not lock the player out of every level.
   if (!LevelList.empty()) LevelList.front().Unlocked = 1;
+}
+
+bool LevelPlayable(int64_t index) {
+  if (index < 0 || index >= static_cast<int64_t>(LevelList.size())) return false;
+  return MapPlayable(FindMap(LevelList[static_cast<size_t>(index)].Name));
+}
+
+int64_t NextPlayableLevel(int64_t index) {
+  for (int64_t next = std::max<int64_t>(index + 1, 0); next < static_cast<int64_t>(LevelList.size()); ++next) {
+    if (LevelPlayable(next)) return next;
+  }
+  return -1;
+}
+
+void LogUnplayableLevels() {
+  for (int64_t index = 0; index < static_cast<int64_t>(LevelList.size()); ++index) {
+    if (!LevelPlayable(index)) LogValue(u"Load level (" + LevelList[static_cast<size_t>(index)].Name + u"):", LogResult(0));
+  }
 }
 
 void FreeMapPack() {

@@ -22,8 +22,8 @@ using MapEntryReader = std::function<MemoryBlock(const Text& entry)>;
 
 // Opens the pack with the given packer, reads the index, every level's map and every tile's
 // picture as a sprite, and closes the pack. Replaces what was loaded before; an unreadable pack
-// or index leaves the module empty.
-void LoadMapPack(const Text& file, int packer);
+// or index leaves the module empty. Returns 1 when the pack listed at least one level, else 0.
+int LoadMapPack(const Text& file, int packer);
 
 // The same from any source of entries, without loading tile sprites (LoadMapPack does that
 // after): the index, the level list and the map records.
@@ -67,6 +67,15 @@ void DrawLevel(const Text& level);
 // Opens the pack anew and makes an image of "THUMBS/<level>.png". Returns the image handle, or 0
 // when the pack, the entry or the picture cannot be read.
 int64_t LevelThumbnail(const Text& file, const Text& level, int packer);
+
+// Whether level `index` of LevelList can be played: its map was read and makes a board that is
+// not solved before the first move (see MapPlayable). Any other level is never started, so no
+// result is ever recorded for it.
+bool LevelPlayable(int64_t index);
+// The first playable level after `index` in LevelList, or -1 when there is none.
+int64_t NextPlayableLevel(int64_t index);
+// Logs "Load level (<name>):" with "FAILED" for every level of LevelList that cannot be played.
+void LogUnplayableLevels();
 
 // Fills LevelList from the level names in index order (title keys from property 0), then reads
 // the results from `folder`; without a results file only the first level is unlocked.

@@ -332,10 +332,15 @@ void RenderLevelCard(int64_t index, bool current) {
   const Text title = GameText(level.TitleKey);
   SetFont(size);
   PanelText(title, size, cw / 2 - vector_text_width(title) / 2, band / 2, ColourText);
-  const int64_t thumbnail = LevelThumbnail(Folders.GameDir + u"Cratevale.maps", level.Name, kPackerRuntime);
-  PanelPicture(image_handle(thumbnail), 0, band, cw, cw * 0.5625);
-  image_free(thumbnail);
-  if (level.Unlocked || current) {
+  // A level that cannot be played shows no picture of itself and the lock mark, whatever its
+  // stored results say.
+  const bool playable = LevelPlayable(index);
+  if (playable) {
+    const int64_t thumbnail = LevelThumbnail(Folders.GameDir + u"Cratevale.maps", level.Name, kPackerRuntime);
+    PanelPicture(image_handle(thumbnail), 0, band, cw, cw * 0.5625);
+    image_free(thumbnail);
+  }
+  if (playable && (level.Unlocked || current)) {
     const Text stats = GameText(u"tStartTIME") + u" " + MinutesSeconds(level.TimeMs) + u"\n" +
                        GameText(u"tStartSTEPS") + u" " + str_from_int(level.Steps) + u"\n";
     PanelParagraph(stats, size, 0, cw - band, cw, band, kParagraphCentre, ColourText);

@@ -2,6 +2,8 @@
 // level start, pause and completion.
 #include "game/screen_flow.h"
 
+#include <algorithm>
+
 #include "game/core/board.h"
 #include "game/core/game.h"
 #include "game/core/results.h"
@@ -27,7 +29,19 @@ struct FlowRecord {
 FlowRecord Flow;
 
 int64_t LevelCount() { return static_cast<int64_t>(LevelList.size()); }
-bool IsLastLevel(int64_t index) { return index >= LevelCount() - 1; }
+// No level after this one can be played (levels whose maps cannot be read are passed over).
+bool IsLastLevel(int64_t index) { return NextPlayableLevel(index) < 0; }
+
+// A completed level opens the level after it and, past any that cannot be played, the next one
+// that can, so that a damaged level never locks the rest of the pack away.
+void OpenLevelsAfter(int64_t index) {
+  const int64_t next = NextPlayableLevel(index);
+  const int64_t last = next < 0 ? std::min(index + 1, LevelCount() - 1) : next;
+  for (int64_t i = index + 1; i <= last; ++i) {
+    LevelList[static_cast<size_t>(i)].Unlocked = 1;
+    RenderLevelCard(i, false);
+  }
+}
 
 // Back to the in-game menu while a level is under way, else to the main menu sliding in.
 void BackToMenu() {
@@ -66,7 +80,8 @@ int64_t LoopNow() { return Flow.clock(); }
 int64_t LevelElapsed() { return LoopNow() - Loop.LevelStartTime; }
 
 void StartLevel(int64_t index) {
-  if (index < 0 || index >= LevelCount()) return;
+  // A level whose map cannot be read would be solved before the first move.
+  if (!LevelPlayable(index)) return;
   Loop.CurrentLevelName = LevelList[static_cast<size_t>(index)].Name;
   Loop.JoystickCount = joystick_init();
   Menus.InGameChoice = kInGameResume;
@@ -86,7 +101,7 @@ void CompleteLevel() {
   if (index >= 0 && index < LevelCount()) {
     RecordLevelResult(index, LevelElapsed(), Board.StepCount);
     RenderLevelCard(index, false);
-    if (!IsLastLevel(index)) RenderLevelCard(index + 1, false);
+    OpenLevelsAfter(index);
   }
   Menus.CompleteChoice = kCompleteNext;
   RenderLevelComplete(Menus.CompleteChoice);
@@ -108,7 +123,10 @@ void AdvanceTimers() {
     Loop.SpinTimer = 0;
     Loop.SpinStep = Loop.SpinStep == kSpinStep ? -kSpinStep : kSpinStep;
   }
-  if (screen.ClockRuns && Loop.InLevel && CountCoveredTargets() == Board.CrateCount) CompleteLevel();
+  // A board without crates is no level: nothing was solved.
+  if (screen.ClockRuns && Loop.InLevel && Board.CrateCount > 0 && CountCoveredTargets() == Board.CrateCount) {
+    CompleteLevel();
+  }
 }
 
 // ---- The actions of the current screen ----
@@ -183,7 +201,7 @@ void ConfirmMainMenu() {
 
 void ConfirmLevelSelect() {
   const int64_t index = Menus.LevelIndex;
-  if (index < 0 || index >= LevelCount() || !LevelList[static_cast<size_t>(index)].Unlocked) return;
+  if (!LevelPlayable(index) || !LevelList[static_cast<size_t>(index)].Unlocked) return;
   Settings.LastPlayed = static_cast<int>(index);
   StartLevel(index);
   Menus.MainMenuSlide = Menus.SettingsSlide = Menus.QuitSlide = 0;
@@ -202,7 +220,8 @@ void ConfirmSettings() {
     PlayEffect(ClickSound);
     // The music of the screen the panel was opened from: the level's from the in-game menu.
     ApplySettings(screen.Music);
-    if (Loop.FatalEnd) return;
+    // A display change that could not be undone ends the game (saving, unless it was fatal).
+    if (Loop.FatalEnd || Loop.QuitRequested) return;
     BackToMenu();
   } else if (Menus.SettingsChoice == kSettingsCancel) {
     PlayEffect(ClickSound);
@@ -269,7 +288,7 @@ void ConfirmLevelComplete() {
       if (IsLastLevel(Menus.LevelIndex)) {
         GameState = ScreenState::GameComplete;
       } else {
-        ++Menus.LevelIndex;
+        Menus.LevelIndex = NextPlayableLevel(Menus.LevelIndex);
         Settings.LastPlayed = static_cast<int>(Menus.LevelIndex);
         StartLevel(Menus.LevelIndex);
       }

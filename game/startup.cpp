@@ -38,6 +38,8 @@ namespace {
 
 constexpr const char16_t* kFontName = u"Arial";
 constexpr double kFontSize = 30;
+constexpr const char16_t* kNoLanguageMessage =
+    u"The game's texts could not be read from Cratevale.languages. Please reinstall Cratevale.";
 
 // A fatal error before any box can be shown: no X display for the toolkit.
 void ReportNoDisplay() {
@@ -106,14 +108,22 @@ bool StartService(const Text& label, const Text& name, int started) {
   return started != 0;
 }
 
-// The map pack, the level list with the results, and the carousel at the level last played,
-// which a smaller pack or a hand-edited file may have put beyond the list.
-void LoadLevels() {
-  LoadMapPack(Folders.GameDir + kMapPackName, kPackerRuntime);
+// The map pack, the level list with the results, and the carousel at the level last
+// played, which a smaller pack or a hand-edited file may have put beyond the list. A map pack
+// without levels (missing, empty or damaged) ends the game with the asset box, as the asset pack
+// does: there would be nothing to play, and nothing of the player's is saved over.
+int LoadLevels() {
+  if (!LoadMapPack(Folders.GameDir + kMapPackName, kPackerRuntime)) {
+    AssetFailed(kMapPackName);
+    return 0;
+  }
   FillLevelList(Folders.SaveTo);
-  const int last = std::max(0, static_cast<int>(LevelList.size()) - 1);
-  Settings.LastPlayed = std::clamp(Settings.LastPlayed, 0, last);
-  Menus.LevelIndex = Settings.LastPlayed;
+  LogUnplayableLevels();
+  if (!LevelList.empty()) {
+    Settings.LastPlayed = std::clamp(Settings.LastPlayed, 0, static_cast<int>(LevelList.size()) - 1);
+  }
+  Menus.LevelIndex = LevelList.empty() ? 0 : Settings.LastPlayed;
+  return 1;
 }
 
 int StartUpSteps(const Text& game_dir, int argc, char** argv) {
@@ -139,7 +149,11 @@ int StartUpSteps(const Text& game_dir, int argc, char** argv) {
 
   LogStart();
   LogInitialSettings();
-  StartLanguages();
+  if (!StartLanguages()) {
+    // No language file gives a text, this one included: it is told in English.
+    FatalErrorBox(kNoLanguageMessage);
+    return 0;
+  }
 
   if (!StartService(u"InitSprite:", u"Sprite", sprite_init()) ||
       !StartService(u"InitKeyboard:", u"Keyboard", keyboard_init()) ||
@@ -158,7 +172,7 @@ int StartUpSteps(const Text& game_dir, int argc, char** argv) {
     return 0;
   }
   AfterDisplayOpened(u"Joystick:");
-  LoadLevels();
+  if (!LoadLevels()) return 0;
   return LoadPictures();
 }
 

@@ -84,6 +84,23 @@ void SetUpBoard(const MapRecord& map) {
   CancelMove();
 }
 
+bool MapPlayable(const MapRecord& map) {
+  if (map.Width <= 0 || map.Height <= 0 || map.CrateCount < 1 || map.CrateCount > kMaxCrates) return false;
+  bool crate_at[kBoardWidth][kBoardHeight] = {};
+  for (int64_t i = 1; i <= map.CrateCount; ++i) {
+    const int64_t x = PositionField(map.Crates, 2 * i - 1), y = PositionField(map.Crates, 2 * i);
+    if (!OnBoard(x, y)) return false;
+    crate_at[x][y] = true;
+  }
+  bool solved = true;
+  for (int64_t i = 1; i <= map.CrateCount; ++i) {
+    const int64_t x = PositionField(map.Targets, 2 * i - 1), y = PositionField(map.Targets, 2 * i);
+    if (!OnBoard(x, y)) return false;
+    if (!crate_at[x][y]) solved = false;
+  }
+  return !solved && OnBoard(PositionField(map.Start, 1), PositionField(map.Start, 2));
+}
+
 bool BoardCellFree(int64_t x, int64_t y) { return OnBoard(x, y) && Board.Free[x][y]; }
 
 int RequestMove(int direction) {

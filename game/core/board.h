@@ -60,6 +60,11 @@ extern BoardRecord Board;
 // counts as solved at once. Facing is kept from the previous level.
 void SetUpBoard(const MapRecord& map);
 
+// Whether a level can be played at all: a map of some size with one to kMaxCrates crates, whose
+// crates, targets and start lie on the board, and which is not solved before the first move. A
+// map that could not be read (an empty record) is not playable.
+bool MapPlayable(const MapRecord& map);
+
 // A move request (FacingLeft .. FacingDown) while MoveState is idle: turns, starts a walk or a
 // push, or does nothing, and counts the step when a move starts. Returns the new MoveState.
 int RequestMove(int direction);

@@ -5,6 +5,8 @@
 // Entry names come from the archive and are only ever compared, never used as paths.
 #include "game/core/languages.h"
 
+#include <algorithm>
+
 #include "game/core/game.h"
 #include "game/core/log.h"
 #include "runtime/data/files.h"
@@ -49,15 +51,37 @@ void ListOpenFile(const Text& file_name) {
   prefs_close();
 }
 
-// Copies every key of every group of the open language file into Languages.TextTable, then closes it.
-// Keys before the first group are not texts and are left out.
-void CopyKeysOfOpenFile() {
+// Copies every key of every group of the open language file into TextTable, then closes it.
+// Keys before the first group are not texts and are left out. Returns the number of texts
+// copied, the keys of the header group not counted.
+int64_t CopyKeysOfOpenFile() {
+  int64_t texts = 0;
   prefs_examine_groups();
   while (prefs_next_group()) {
+    const bool header = prefs_group_name() == kLanguageHeaderGroup;
     prefs_examine_keys();
-    while (prefs_next_key()) *map_put(Languages.TextTable, prefs_key_name()) = prefs_key_value();
+    while (prefs_next_key()) {
+      *map_put(Languages.TextTable, prefs_key_name()) = prefs_key_value();
+      if (!header) ++texts;
+    }
   }
   prefs_close();
+  return texts;
+}
+
+// The languages to try, in order, when `failed` cannot be loaded: English first, then every
+// other listed language in the list's order.
+std::vector<Text> FallbackLanguages(const Text& failed) {
+  std::vector<Text> order;
+  auto add = [&](const Text& base) {
+    if (base != failed && std::find(order.begin(), order.end(), base) == order.end()) order.push_back(base);
+  };
+  if (LanguageAvailable(kDefaultLanguage)) add(kDefaultLanguage);
+  for (const LanguageRecord& language : Languages.LanguageList.elements) {
+    if (language.BaseName.rfind(u"en", 0) == 0) add(language.BaseName);
+  }
+  for (const LanguageRecord& language : Languages.LanguageList.elements) add(language.BaseName);
+  return order;
 }
 
 void ScanFolder(const Text& folder) {
@@ -109,13 +133,11 @@ int LoadLanguage(const Text& pack_path, const Text& base) {
       prefs_close();
       return 0;
     }
-    CopyKeysOfOpenFile();
-    return 1;
+    return CopyKeysOfOpenFile() > 0 ? 1 : 0;
   }
   PackHandle pack{OpenLanguagePack(pack_path)};
   if (!pack.handle || !OpenEntry(pack.handle, file_name)) return 0;
-  CopyKeysOfOpenFile();
-  return 1;
+  return CopyKeysOfOpenFile() > 0 ? 1 : 0;
 }
 
 int LoadLanguageWithLog(const Text& pack_path, const Text& base) {
@@ -156,16 +178,40 @@ std::vector<Text> LanguageDisplayNames() {
   return names;
 }
 
-void StartLanguages() {
+int LoadFallbackLanguage(const Text& pack_path, const Text& failed) {
+  for (const Text& base : FallbackLanguages(failed)) {
+    if (!LoadLanguageWithLog(pack_path, base)) continue;
+    LogValue(u"Language fallback (" + failed + u"):", base);
+    Settings.Language = base;
+    return 1;
+  }
+  return 0;
+}
+
+int StartLanguages() {
   const Text pack_path = Folders.GameDir + kLanguagePackName;
   ScanLanguages(pack_path);
   LogAvailableLanguages(LanguageDisplayNames());
-  if (!LanguageAvailable(Settings.Language)) Settings.Language = kDefaultLanguage;
-  LoadLanguageWithLog(pack_path, Settings.Language);
+  const Text wanted = Settings.Language;
+  if (!LanguageAvailable(wanted)) Settings.Language = kDefaultLanguage;
+  int loaded = LoadLanguageWithLog(pack_path, Settings.Language);
+  if (!loaded) {
+    loaded = LoadFallbackLanguage(pack_path, Settings.Language);
+  } else if (!wanted.empty() && wanted != Settings.Language) {
+    // The chosen language is not in the pack (or its file could not even be listed).
+    LogValue(u"Language fallback (" + wanted + u"):", Settings.Language);
+  }
   Languages.LanguageIndex = LanguagePosition(Settings.Language);
+  return loaded;
 }
 
 int SwitchLanguage(const Text& base) {
-  Settings.Language = base;
-  return LoadLanguageWithLog(Folders.GameDir + kLanguagePackName, base);
+  const Text pack_path = Folders.GameDir + kLanguagePackName;
+  if (LoadLanguageWithLog(pack_path, base)) {
+    Settings.Language = base;
+    return 1;
+  }
+  // The language in use stays, its texts are all still in the table.
+  LogValue(u"Language fallback (" + base + u"):", Settings.Language);
+  return 0;
 }

@@ -46,8 +46,9 @@ Text GameText(const Text& key);
 // Languages.LanguageList.
 // Returns 1, or 0 when the pack cannot be read.
 int ScanLanguages(const Text& pack_path);
-// Reads base + ".language" from the pack (or folder) into Languages.TextTable. Returns 1 when it
-// was read.
+// Reads base + ".language" from the pack (or folder) into Languages.TextTable. Returns 1 when it was read
+// and gave at least one text (keys of its header group aside); a file that cannot be read or
+// holds no texts is a broken language, 0.
 int LoadLanguage(const Text& pack_path, const Text& base);
 // LoadLanguage with its log line "Load language (base):" and "OK" or "FAILED".
 int LoadLanguageWithLog(const Text& pack_path, const Text& base);
@@ -63,10 +64,17 @@ int LanguageAvailable(const Text& base);
 // The display names of Languages.LanguageTable in its walk order (the log's "[AVAILABLE LANGUAGES]").
 std::vector<Text> LanguageDisplayNames();
 
+// Loads another language of the pack when `failed` could not be loaded: "en_GB" first, then the
+// other English ones, then the rest in LanguageList's order, each with its "Load language" line.
+// The first that loads becomes Settings.Language and is logged as "Language fallback (failed):".
+// Returns 0 when none loads.
+int LoadFallbackLanguage(const Text& pack_path, const Text& failed);
 // The languages' step of start-up: scan the pack beside the executable, report the available
 // languages in the log, fall back to "en_GB" when the chosen language is not in the pack, load it
-// and position Languages.LanguageList on it.
-void StartLanguages();
-// The settings panel's switch: the chosen language becomes the setting and is loaded, with its
-// log line. Keys the new language lacks keep their old texts.
+// (or a fallback language when it is broken) and position Languages.LanguageList on it. Returns 0 when no
+// language could be loaded: the game has no texts to show.
+int StartLanguages();
+// The settings panel's switch: the chosen language is loaded, with its log line, and becomes the
+// setting. Keys the new language lacks keep their old texts. A language that cannot be loaded
+// leaves the one in use as the setting ("Language fallback (base):" logged) and returns 0.
 int SwitchLanguage(const Text& base);

@@ -433,4 +433,58 @@ TEST_F(Flow, MusicKeyTogglesTheMusicOfTheStateButNotInTheSettings) {
   sound_free(kAllObjects);
 }
 
+// A level whose map cannot be read is never started: its card ignores Return, completing the
+// level before it opens the next playable one too, Next passes over it, and its stored result
+// stays as it was. With no playable level left, Next leads to the game-complete panel.
+TEST_F(Flow, ALevelThatCannotBePlayedIsPassedOverAndKeepsItsResult) {
+  UseLevels(4);
+  StoreMap(u"level2", MapRecord());
+  StoreMap(u"level4", MapRecord());
+  LevelList[1].TimeMs = 22222;
+  LevelList[1].Steps = 9;
+  LevelList[1].Unlocked = 1;
+  GameState = ScreenState::LevelSelect;
+  Menus.LevelIndex = 1;
+  Release(&FrameInput::ReleasedReturn);
+  EXPECT_EQ(GameState, ScreenState::LevelSelect);
+  EXPECT_EQ(Loop.InLevel, 0);
+
+  Menus.LevelIndex = 0;
+  Release(&FrameInput::ReleasedReturn);
+  ASSERT_EQ(GameState, ScreenState::Playing);
+  SolveLevel();
+  ASSERT_EQ(GameState, ScreenState::LevelComplete);
+  EXPECT_EQ(LevelList[2].Unlocked, 1);
+  Release(&FrameInput::ReleasedReturn);  // Next
+  ASSERT_EQ(GameState, ScreenState::Playing);
+  EXPECT_EQ(Loop.CurrentLevelName, u"level3");
+  EXPECT_EQ(Menus.LevelIndex, 2);
+  EXPECT_EQ(Settings.LastPlayed, 2);
+
+  SolveLevel();
+  ASSERT_EQ(GameState, ScreenState::LevelComplete);
+  Release(&FrameInput::ReleasedReturn);  // Next: nothing playable after it
+  EXPECT_EQ(GameState, ScreenState::GameComplete);
+  EXPECT_EQ(LevelList[1].TimeMs, 22222);
+  EXPECT_EQ(LevelList[1].Steps, 9);
+  EXPECT_EQ(LevelList[3].TimeMs, 0);
+  EXPECT_EQ(LevelList[3].Steps, 0);
+}
+
+// Starting a level whose board would have no crates does nothing, however it is asked for.
+TEST_F(Flow, AnEmptyMapIsNeverStartedOrSolved) {
+  StoreMap(u"level1", MapRecord());
+  StartLevel(0);
+  EXPECT_EQ(GameState, ScreenState::StudioSplash);
+  EXPECT_EQ(Loop.InLevel, 0);
+  // A board left without crates while a level is under way is not a solved level either.
+  GameState = ScreenState::Playing;
+  Loop.InLevel = 1;
+  Board = BoardRecord();
+  Frame();
+  EXPECT_EQ(GameState, ScreenState::Playing);
+  EXPECT_EQ(LevelList[0].Steps, 0);
+  EXPECT_EQ(LevelList[1].Unlocked, 0);
+}
+
 }  // namespace

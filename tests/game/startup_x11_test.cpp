@@ -342,17 +342,6 @@ TEST_F(StartUpTest, TheCarouselNeverStartsBeyondTheLevelList) {
     EXPECT_EQ(Settings.LastPlayed, Menus.LevelIndex);
     End();
   }
-  // No map pack at all, then an empty file in its place: no levels, and nothing breaks.
-  fs::remove(game_.path() + "Cratevale.maps");
-  for (const bool empty_file : {false, true}) {
-    if (empty_file) game_.Write("Cratevale.maps", "");
-    ASSERT_EQ(start_with(7), 1) << empty_file;
-    EXPECT_TRUE(LevelList.empty());
-    EXPECT_EQ(Menus.LevelIndex, 0);
-    EXPECT_EQ(Settings.LastPlayed, 0);
-    End();
-    EXPECT_FALSE(fs::exists(game_.path() + "Cratevale.scores"));
-  }
 }
 
 TEST_F(StartUpTest, AScreenModeOutsideTheThreeOpensNothing) {

@@ -313,4 +313,32 @@ TEST(Board, MoveDirectionOfEveryMoveState) {
   }
 }
 
+// Only a level that can be set up and is not solved before the first move may be played: an
+// unreadable map (the empty record) would otherwise be "solved" at once and its result stored.
+TEST(MapPlayable, RefusesEveryMapThatCannotMakeAGame) {
+  const MapRecord good = MapFromRows({"#####", "#@$.#", "#####"});
+  auto changed = [&](auto change) {
+    MapRecord map = good;
+    change(map);
+    return map;
+  };
+  const struct {
+    const char* name;
+    MapRecord map;
+    bool playable;
+  } cases[] = {
+      {"a good level", good, true},
+      {"the empty record of an unreadable map", MapRecord(), false},
+      {"no crates", MapFromRows({"####", "#@ #", "####"}), false},
+      {"every crate on its target already", MapFromRows({"####", "#@*#", "####"}), false},
+      {"more crates than the HUD shows", changed([](MapRecord& m) { m.CrateCount = kMaxCrates + 1; }), false},
+      {"a negative crate count", changed([](MapRecord& m) { m.CrateCount = -1; }), false},
+      {"no width", changed([](MapRecord& m) { m.Width = 0; }), false},
+      {"a crate off the board", changed([](MapRecord& m) { m.Crates = u"30,1"; }), false},
+      {"a target off the board", changed([](MapRecord& m) { m.Targets = u"3,-1"; }), false},
+      {"the start off the board", changed([](MapRecord& m) { m.Start = u"1,15"; }), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MapPlayable(c.map), c.playable) << c.name;
+}
+
 }  // namespace

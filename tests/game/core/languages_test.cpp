@@ -194,7 +194,7 @@ TEST_F(Languages, StartUpFallsBackToEnglishAndLogsTheLanguages) {
   EXPECT_EQ(Settings.Language, u"de_DE");
   EXPECT_EQ(GameText(u"tMenuQUIT"), u"Beenden");
   EXPECT_EQ(SwitchLanguage(u"zz_ZZ"), 0);
-  EXPECT_EQ(Settings.Language, u"zz_ZZ");
+  EXPECT_EQ(Settings.Language, u"de_DE");  // a language that cannot be loaded is not taken
   EXPECT_EQ(GameText(u"tMenuQUIT"), u"Beenden");
   file_close(Log.File);
   Log = LogRecord();
@@ -202,8 +202,8 @@ TEST_F(Languages, StartUpFallsBackToEnglishAndLogsTheLanguages) {
   const std::string log = folder.Read("test.log");
   const std::string expected =
       "\n[AVAILABLE LANGUAGES]\nLanguage:\t\tEnglish\nLanguage:\t\tEspa\xC3\xB1ol\nLanguage:\t\tFran\xC3\xA7" "ais\n"
-      "Language:\t\tDeutsch\n\n[STARTING GAME]\nLoad language (en_GB):\t\tOK\n"
-      "Load language (de_DE):\t\tOK\nLoad language (zz_ZZ):\t\tFAILED\n";
+      "Language:\t\tDeutsch\n\n[STARTING GAME]\nLoad language (en_GB):\t\tOK\nLanguage fallback (xx_XX):\t\ten_GB\n"
+      "Load language (de_DE):\t\tOK\nLoad language (zz_ZZ):\t\tFAILED\nLanguage fallback (zz_ZZ):\t\tde_DE\n";
   EXPECT_NE(log.find(expected), std::string::npos) << log;
 }
 
@@ -216,4 +216,55 @@ TEST_F(Languages, AStoredLanguageOfThePackIsKept) {
   EXPECT_EQ(GameText(u"tMenuSTART"), u"Jugar");
   EXPECT_EQ(::Languages.LanguageIndex, 1);
   EXPECT_EQ(list_current(::Languages.LanguageList)->BaseName, u"es_ES");
+}
+
+// A language file that cannot be read, or that holds no texts, is a broken language: start-up
+// loads another one of the pack instead, English first, and says so in the log. With none left
+// it reports that the game has no texts.
+TEST_F(Languages, ABrokenLanguageFallsBackToEnglishFirstThenToTheOthers) {
+  const std::string header_only = LanguageFile("Deutsch", "");
+  const std::string garbage = std::string("\x00\x01\x02 binary \xFF\xFE", 14);
+  const ZipItem spanish = {"es_ES.language", LanguageFile("Espa\xC3\xB1ol", "[Menu]\ntMenuSTART = Jugar\n")};
+  const ZipItem american = {"en_US.language", LanguageFile("American", "[Menu]\ntMenuSTART = Play\n")};
+  const ZipItem british = {"en_GB.language", LanguageFile("English", "[Menu]\ntMenuSTART = Start game\n")};
+  const struct {
+    const char* name;
+    std::vector<ZipItem> items;
+    const char* wanted;
+    const char* loaded;  // empty: none
+    const char* log;
+  } cases[] = {
+      {"the chosen file holds no texts", {{"de_DE.language", header_only}, spanish, british}, "de_DE", "en_GB",
+       "Load language (de_DE):\t\tFAILED\nLoad language (en_GB):\t\tOK\nLanguage fallback (de_DE):\t\ten_GB\n"},
+      {"English is broken too: another English one before the rest",
+       {{"de_DE.language", header_only}, spanish, american, {"en_GB.language", garbage}}, "de_DE", "en_US",
+       "Load language (de_DE):\t\tFAILED\nLoad language (en_GB):\t\tFAILED\nLoad language (en_US):\t\tOK\n"
+       "Language fallback (de_DE):\t\ten_US\n"},
+      {"only another language is left", {{"en_GB.language", garbage}, spanish}, "en_GB", "es_ES",
+       "Load language (en_GB):\t\tFAILED\nLoad language (es_ES):\t\tOK\nLanguage fallback (en_GB):\t\tes_ES\n"},
+      {"no language has texts", {{"en_GB.language", header_only}, {"de_DE.language", garbage}}, "de_DE", "",
+       "Load language (de_DE):\t\tFAILED\nLoad language (en_GB):\t\tFAILED\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    map_clear(::Languages.TextTable);
+    std::filesystem::remove(folder.path() + "test.log");
+    ASSERT_EQ(LogOpen(text_from_utf8(folder.path() + "test.log"), u"Cratevale"), 1);
+    LogEnable();
+    WritePack(c.items);
+    Folders.GameDir = text_from_utf8(folder.path());
+    Settings.Language = text_from_utf8(c.wanted);
+    const int loaded = StartLanguages();
+    file_close(Log.File);
+    Log = LogRecord();
+    EXPECT_EQ(loaded, *c.loaded ? 1 : 0);
+    if (*c.loaded) {
+      EXPECT_EQ(Settings.Language, text_from_utf8(c.loaded));
+      EXPECT_FALSE(GameText(u"tMenuSTART").empty());
+      EXPECT_EQ(list_current(::Languages.LanguageList)->BaseName, Settings.Language);
+    }
+    const std::string log = folder.Read("test.log");
+    const std::string tail = log.substr(log.find("[STARTING GAME]\n") + 16);
+    EXPECT_EQ(tail, c.log);
+  }
 }
