@@ -38,6 +38,9 @@ struct MainLoopState {
   int64_t (*clock)() = elapsed_ms;
   // The music the inactive full screen paused, resumed when the screen is active again.
   int paused_music = -1;
+  // The screen was inactive at the last frame, since this time of the level clock.
+  bool inactive = false;
+  int64_t inactive_since = 0;
 };
 MainLoopState State;
 
@@ -249,9 +252,22 @@ void HandleWindowEvents() {
   }
 }
 
+// An inactive screen does not run the level, and the level clock stands still with it, as it
+// does in the in-game menu. (In the menus over a level the pause there already holds the clock.)
+void HoldLevelClockWhileInactive(bool active) {
+  if (active == !State.inactive) return;
+  State.inactive = !active;
+  if (!active) {
+    State.inactive_since = LoopNow();
+  } else if (GameState == Playing && Loop.InLevel) {
+    Loop.LevelStartTime += LoopNow() - State.inactive_since;
+  }
+}
+
 // A full screen that lost the focus: its music pauses until the screen is active again.
 bool ScreenInactive() {
   const int channel = static_cast<int>(Loop.MusicChannel);
+  HoldLevelClockWhileInactive(screen_is_active() != 0);
   if (screen_is_active()) {
     if (State.paused_music >= 0 && sound_status(State.paused_music, channel) == kSoundPaused) {
       sound_resume(State.paused_music, channel);
