@@ -255,7 +255,12 @@ TEST_F(SoundTest, PauseSilencesAndResumeContinuesWhereItStopped) {
   AudioSleep(40);
   sound_pause(kTestSound, channel);
   EXPECT_EQ(sound_status(kTestSound, channel), kSoundPaused);
-  AudioSleep(80);
+  // Paused until the device has written three buffers more (the one mixed when the pause came,
+  // and two of silence), however slowly a busy machine lets it run.
+  const size_t paused_at = AudioCaptureSize();
+  for (int waited = 0; waited < 5000 && AudioCaptureSize() < paused_at + 3 * 2048 * sizeof(StereoFrame); waited += 5) {
+    AudioSleep(5);
+  }
   sound_resume(kTestSound, channel);
   EXPECT_EQ(sound_status(kTestSound, channel), kSoundPlaying);
   AudioSleep(40);
