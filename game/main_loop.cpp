@@ -24,6 +24,9 @@ constexpr int kInactiveSleepMs = 100;  // an inactive full screen is polled ten 
 struct MainLoopRecord {
   // The music the inactive full screen paused, resumed when the screen is active again.
   int PausedMusic = -1;
+  // The screen was inactive at the last frame, since this time of the level clock.
+  bool Inactive = false;
+  int64_t InactiveSince = 0;
 };
 MainLoopRecord MainLoop;
 
@@ -74,9 +77,22 @@ void HandleWindowEvents() {
   }
 }
 
+// An inactive screen does not run the level, and the level clock stands still with it, as it
+// does in the in-game menu. (In the menus over a level the pause there already holds the clock.)
+void HoldLevelClockWhileInactive(bool active) {
+  if (active == !MainLoop.Inactive) return;
+  MainLoop.Inactive = !active;
+  if (!active) {
+    MainLoop.InactiveSince = LoopNow();
+  } else if (CurrentScreen().ClockRuns && Loop.InLevel) {
+    Loop.LevelStartTime += LoopNow() - MainLoop.InactiveSince;
+  }
+}
+
 // A full screen that lost the focus: its music pauses until the screen is active again.
 bool ScreenInactive() {
   const int channel = static_cast<int>(Loop.MusicChannel);
+  HoldLevelClockWhileInactive(screen_is_active() != 0);
   if (screen_is_active()) {
     if (MainLoop.PausedMusic >= 0 && sound_status(MainLoop.PausedMusic, channel) == kSoundPaused) {
       sound_resume(MainLoop.PausedMusic, channel);

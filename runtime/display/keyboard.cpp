@@ -1,8 +1,14 @@
 // The keyboard service: held keys and latched releases, fed by the screen's key hook.
 //
 // Depends on the screen's input hooks (and, in full screen, on the screen pumping its X events).
-// The game polls: key_down for held keys, key_released for a key let go since it was last seen
-// held. A press and release that both fall between two polls is therefore never reported.
+// The game polls once a frame: keyboard_examine fixes what the frame sees, then key_down tells
+// held keys and key_released a key let go since it was last seen held.
+//
+// No press is lost to a slow frame: the presses and releases that arrive between two
+// examinations wait in the order they came, and each examination shows the game the oldest one.
+// A press and release between two polls therefore reads as held in the next frame and as
+// released once in the frame after; two quick taps read as two, and taps of different keys act
+// in the order they were made. Frames that keep up see each change as it comes, as before.
 #include "runtime/display/keyboard.h"
 
 #include <X11/keysym.h>
@@ -47,16 +53,75 @@ constexpr KeySymbolCode kSymbolCodes[] = {
     {XK_Alt_L, kKeyLeftAlt},
 };
 
+// At most this many presses and releases wait for the game; later presses are dropped (and so
+// are their releases) rather than replayed long after the player made them.
+constexpr int kMaxWaitingChanges = 32;
+
 struct KeyboardState {
-  std::array<uint8_t, kKeyCodeCount> down{};   // 1 while held
-  std::array<uint8_t, kKeyCodeCount> latch{};  // seen held by key_released, release not yet reported
+  std::array<uint8_t, kKeyCodeCount> down{};     // 1 while the game sees the key held
+  std::array<uint8_t, kKeyCodeCount> latch{};    // seen held by key_released, release not yet reported
+  // Presses and releases not yet seen by the game, oldest first, as key codes: a key's changes
+  // alternate, so each one turns the key over.
+  std::array<uint16_t, kMaxWaitingChanges> waiting{};
+  int waiting_count = 0;
+  std::array<uint8_t, kKeyCodeCount> waiting_for_key{};  // how many of them are the key's
 };
 
 KeyboardState Keyboard;
 
 bool ValidCode(int code) { return code >= 0 && code < kKeyCodeCount; }
 
-void ReleaseAllKeys() { Keyboard.down.fill(0); }
+// Held as of the last event: an odd number of waiting changes turns what the game sees over.
+bool HeldNow(int code) { return (Keyboard.down[code] ^ (Keyboard.waiting_for_key[code] & 1)) != 0; }
+
+void RemoveWaiting(int at) {
+  --Keyboard.waiting_for_key[Keyboard.waiting[at]];
+  std::copy(Keyboard.waiting.begin() + at + 1, Keyboard.waiting.begin() + Keyboard.waiting_count,
+            Keyboard.waiting.begin() + at);
+  --Keyboard.waiting_count;
+}
+
+// Drops the key's newest waiting change.
+void DropNewestWaiting(int code) {
+  for (int at = Keyboard.waiting_count - 1; at >= 0; --at) {
+    if (Keyboard.waiting[at] == code) {
+      RemoveWaiting(at);
+      return;
+    }
+  }
+}
+
+// Lets a held key go without waiting for its turn: a press the game has not seen yet is
+// dropped, and a key the game sees held is released at once (its latch stays, so its release is
+// still reported once).
+void LetGoAtOnce(int code) {
+  if (Keyboard.waiting_for_key[code] == 0) {
+    Keyboard.down[code] = 0;
+  } else {
+    DropNewestWaiting(code);
+  }
+}
+
+// The focus went, and with it every release still to come: held keys are let go. Taps completed
+// before stay to be seen.
+void ReleaseAllKeys() {
+  for (int code = 0; code < kKeyCodeCount; ++code) {
+    if (HeldNow(code)) LetGoAtOnce(code);
+  }
+}
+
+void ForgetAllKeys() {
+  Keyboard.down.fill(0);
+  Keyboard.waiting_for_key.fill(0);
+  Keyboard.waiting_count = 0;
+}
+
+// One frame's view: the oldest waiting change, if any, becomes visible.
+void ShowNextChange() {
+  if (Keyboard.waiting_count == 0) return;
+  Keyboard.down[Keyboard.waiting[0]] ^= 1;
+  RemoveWaiting(0);
+}
 
 }  // namespace
 
@@ -75,11 +140,19 @@ void key_event(KeyEventType type, unsigned long symbol) {
   if (type != kKeyPressed && type != kKeyReleased) return;
   const int code = key_code_of_symbol(symbol);
   if (!ValidCode(code)) return;
-  Keyboard.down[code] = type == kKeyPressed ? 1 : 0;
+  const bool press = type == kKeyPressed;
+  // A press of a held key (the window system's repeat) or a release of a free one changes nothing.
+  if (press == HeldNow(code)) return;
+  if (Keyboard.waiting_count == kMaxWaitingChanges) {
+    if (!press) LetGoAtOnce(code);  // a release with no room left must not leave the key stuck
+    return;
+  }
+  Keyboard.waiting[Keyboard.waiting_count++] = static_cast<uint16_t>(code);
+  ++Keyboard.waiting_for_key[code];
 }
 
 int keyboard_init() {
-  ReleaseAllKeys();
+  ForgetAllKeys();
   ScreenHooks.key_hook = key_event;
   ScreenHooks.focus_lost_hook = ReleaseAllKeys;
   return 1;
@@ -89,6 +162,7 @@ int keyboard_examine() {
   // Full screen only: a window gets its key signals and its focus from GTK.
   screen_pump_events();
   screen_take_focus();
+  ShowNextChange();
   return 1;
 }
 

@@ -42,10 +42,12 @@ constexpr int kKeyLeftAlt = 308;
 
 // Clears the held keys and installs the key and focus-loss handlers in the screen's hooks. Returns 1.
 int keyboard_init();
-// Hands the screen's pending key events to the table (full screen; a window gets them from GTK).
-// Returns 1.
+// Hands the screen's pending key events to the table (full screen; a window gets them from GTK),
+// then fixes what the game sees until the next call: for each key the oldest press or release
+// it has not seen yet. Called once a frame, before the keys are read. Returns 1.
 int keyboard_examine();
-// 1 while the key is held, else 0; kAnyKey: 1 while any key is held. 0 for codes out of range.
+// 1 while the key is held as of the last examination, else 0; kAnyKey: 1 while any key is held.
+// 0 for codes out of range.
 int key_down(int code);
 // 1 once when the key, seen held by an earlier call, has been let go; else 0.
 int key_released(int code);

@@ -7,6 +7,7 @@
 #include <GL/glext.h>
 #include <GL/glu.h>
 #include <GL/glx.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <gdk/gdkx.h>
@@ -438,6 +439,9 @@ int screen_open(int width, int height, int depth, const Text&, int flip_mode) {
   if (!display) return 0;
   TheScreen.x_display = display;
   TheScreen.x_screen = DefaultScreen(display);
+  // A held key repeats as further presses only, never as a release and a press: the keyboard
+  // must not take the repeat for the player letting go (the toolkit asks the same for a window).
+  XkbSetDetectableAutoRepeat(display, True, nullptr);
   // The mode first: a size the display cannot show fails before any GL resource is made.
   if (!SwitchMode(display, width, height, TheScreen.saved_mode)) {
     screen_close();

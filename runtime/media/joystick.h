@@ -13,10 +13,12 @@ void joystick_shutdown();
 // Refreshes the state of all joysticks. Returns 1.
 int joystick_examine(int64_t joystick);
 // Stick 0 reads SDL axes 0 and 1, stick 1 axes 3 and 4; any other stick reads 0. -1 left or up,
-// +1 right or down, 0 in the dead zone or for an unknown joystick.
+// +1 right or down, 0 in the dead zone or for an unknown joystick. A stick let back to the centre
+// still reads the way it was pushed since the last joystick_examine, so a flick is not lost.
 int joystick_axis_x(int64_t joystick, int stick);
 int joystick_axis_y(int64_t joystick, int stick);
-// 1 while the button (numbered from 1) is held, else 0.
+// 1 while the button (numbered from 1) is held, or when it was pressed since the last
+// joystick_examine (a press and release between two frames is seen once); else 0.
 int joystick_button(int64_t joystick, int button);
 
 // An SDL axis value (-32768..32767) scaled to -1000..999, rounding toward zero.

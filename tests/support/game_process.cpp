@@ -1,9 +1,11 @@
 // Starting and driving the real game executable for end-to-end tests.
 #include "tests/support/game_process.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,6 +41,76 @@ int CountLinesStartingWith(const std::string& text, const std::string& prefix) {
     if (line.rfind(prefix, 0) == 0) ++count;
   }
   return count;
+}
+
+// Xlib's protocol errors (a window gone while it is looked at) are answered by a lookup that
+// finds nothing, not by the end of the test program.
+class QuietErrors {
+ public:
+  QuietErrors() : previous_(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; })) {}
+  ~QuietErrors() { XSetErrorHandler(previous_); }
+
+ private:
+  int (*previous_)(Display*, XErrorEvent*);
+};
+
+// The process id a window carries in _NET_WM_PID, or 0.
+pid_t WindowPid(Display* display, Window window) {
+  const Atom pid_atom = XInternAtom(display, "_NET_WM_PID", False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, left = 0;
+  unsigned char* data = nullptr;
+  pid_t pid = 0;
+  if (XGetWindowProperty(display, window, pid_atom, 0, 1, False, XA_CARDINAL, &type, &format, &count, &left, &data) ==
+          Success &&
+      data) {
+    if (format == 32 && count == 1) pid = static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data));
+    XFree(data);
+  }
+  return pid;
+}
+
+Window ParentOf(Display* display, Window window) {
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, window, &root, &parent, &children, &count)) return 0;
+  if (children) XFree(children);
+  return parent == root ? 0 : parent;
+}
+
+// A mapped top-level window of the process below `parent` (window manager frames looked into).
+Window FindProcessWindow(Display* display, Window parent, pid_t pid) {
+  Window root = 0, parent_of = 0, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(display, parent, &root, &parent_of, &children, &count)) return 0;
+  Window found = 0;
+  for (unsigned int i = 0; i < count && !found; ++i) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
+    found = WindowPid(display, children[i]) == pid ? children[i] : FindProcessWindow(display, children[i], pid);
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+// Whether the window with the keyboard focus is the game's: one of its process's windows, or
+// a full-screen window (override-redirect, not the small window a test takes the focus with).
+bool GameHasFocus(Display* display, pid_t pid) {
+  QuietErrors quiet;
+  Window focus = 0;
+  int revert = 0;
+  XGetInputFocus(display, &focus, &revert);
+  if (focus == None || focus == PointerRoot) return false;
+  for (Window window = focus; window; window = ParentOf(display, window)) {
+    if (WindowPid(display, window) == pid) return true;
+    XWindowAttributes attributes;
+    if (ParentOf(display, window) == 0 && XGetWindowAttributes(display, window, &attributes)) {
+      return attributes.override_redirect && attributes.map_state == IsViewable && attributes.width >= 320 &&
+             attributes.height >= 200;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -190,7 +262,18 @@ bool GameProcess::WaitForLog(const std::string& prefix, int timeout_ms, int coun
   return true;
 }
 
+bool GameProcess::WaitForFocus(int timeout_ms) {
+  Display* display = static_cast<Display*>(x11_display());
+  const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (!GameHasFocus(display, pid_)) {
+    if (Clock::now() > end || !running()) return false;
+    SleepMs(kPollMs);
+  }
+  return true;
+}
+
 void GameProcess::Tap(unsigned long keysym, int hold_ms) {
+  WaitForFocus();
   Display* display = static_cast<Display*>(x11_display());
   const KeyCode code = XKeysymToKeycode(display, keysym);
   XTestFakeKeyEvent(display, code, True, CurrentTime);
@@ -201,18 +284,20 @@ void GameProcess::Tap(unsigned long keysym, int hold_ms) {
   SleepMs(hold_ms);
 }
 
+void GameProcess::SendKeys(const std::vector<std::pair<unsigned long, bool>>& keys) {
+  WaitForFocus();
+  Display* display = static_cast<Display*>(x11_display());
+  for (const auto& [keysym, press] : keys) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, keysym), press ? True : False, CurrentTime);
+  }
+  XFlush(display);
+}
+
 int GameProcess::Screenshot(int timeout_ms) {
   const std::string line = "Saving screenshot:\t\tOK";
   const int before = CountLog(line);
-  // A key pressed while the game's window is not yet focused (just opened, or reopened after a
-  // mode change) is lost: S is pressed again until the game has taken a picture.
-  constexpr int kRetryMs = 3000;
-  for (int waited = 0; waited < timeout_ms; waited += kRetryMs) {
-    Tap(XK_s, 150);
-    if (WaitForLog(line, std::min(kRetryMs, timeout_ms - waited), before + 1)) return CountLog(line);
-    if (!running()) break;
-  }
-  return -1;
+  Tap(XK_s);
+  return WaitForLog(line, timeout_ms, before + 1) ? CountLog(line) : -1;
 }
 
 int GameProcess::TapUntilExit(unsigned long keysym, int timeout_ms) {
@@ -223,6 +308,49 @@ int GameProcess::TapUntilExit(unsigned long keysym, int timeout_ms) {
     if (status != -1 || !running()) return status;
   }
   return WaitExit(0);
+}
+
+int GameProcess::TapToExit(unsigned long keysym, int timeout_ms) {
+  Tap(keysym);
+  return WaitExit(timeout_ms);
+}
+
+unsigned long GameProcess::MainWindow() const {
+  if (pid_ <= 0) return 0;
+  Display* display = static_cast<Display*>(x11_display());
+  QuietErrors quiet;
+  return FindProcessWindow(display, DefaultRootWindow(display), pid_);
+}
+
+bool GameProcess::Minimise() {
+  Display* display = static_cast<Display*>(x11_display());
+  minimised_ = MainWindow();
+  if (!minimised_) return false;
+  XIconifyWindow(display, minimised_, DefaultScreen(display));
+  XFlush(display);
+  const auto end = Clock::now() + std::chrono::seconds(20);
+  while (MainWindow() != 0 || GameHasFocus(display, pid_)) {
+    if (Clock::now() > end) return false;
+    SleepMs(kPollMs);
+  }
+  return true;
+}
+
+bool GameProcess::Restore() {
+  if (!minimised_) return false;
+  Display* display = static_cast<Display*>(x11_display());
+  // Asked as a pager asks: the window manager maps the window again and gives it the focus.
+  XEvent event{};
+  event.xclient.type = ClientMessage;
+  event.xclient.window = minimised_;
+  event.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  event.xclient.format = 32;
+  event.xclient.data.l[0] = 2;
+  event.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+  XFlush(display);
+  minimised_ = 0;
+  return WaitForFocus();
 }
 
 std::vector<std::string> GameProcess::Screenshots() const {
@@ -236,4 +364,28 @@ std::vector<std::string> GameProcess::Screenshots() const {
   }
   std::sort(found.begin(), found.end());
   return found;
+}
+
+BusyProcesses::BusyProcesses(int count) {
+  for (int i = 0; i < count; ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      execlp("yes", "yes", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (pid > 0) pids_.push_back(pid);
+  }
+}
+
+BusyProcesses::~BusyProcesses() {
+  for (pid_t pid : pids_) kill(pid, SIGKILL);
+  for (pid_t pid : pids_) waitpid(pid, nullptr, 0);
+}
+
+int BusyProcesses::running() const {
+  int alive = 0;
+  for (pid_t pid : pids_) alive += waitpid(pid, nullptr, WNOHANG) == 0 ? 1 : 0;
+  return alive;
 }

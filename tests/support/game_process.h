@@ -1,12 +1,17 @@
 // The real game as a player meets it: build/cratevale copied into a game folder of its own (with
 // links to the built packs), started with a temporary HOME on the current X display, driven with
 // key events through the XTest extension, judged by its log, its screenshots and its files.
+//
+// Keys are tapped as a player taps them: a brisk press and release once the game's window has
+// the keyboard focus, never held longer or repeated for a slow machine's sake. The game sees
+// every such tap however slow its frames, so each tap is meant to act.
 #pragma once
 
 #include <sys/resource.h>
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class GameProcess {
@@ -56,13 +61,32 @@ class GameProcess {
   bool WaitForLog(const std::string& prefix, int timeout_ms, int count = 1);
   int CountLog(const std::string& prefix) const;
 
-  // Presses and releases a key (an X key symbol), holding it about `hold_ms`.
-  void Tap(unsigned long keysym, int hold_ms = 120);
-  // Takes a screenshot with S and waits until the game logged it: every key before it has then
-  // been handled. Returns the number of screenshots saved so far, or -1 on a time-out.
+  // A brisk tap: down this long, then up as long before the next key.
+  static constexpr int kTapMs = 40;
+  // Presses and releases a key (an X key symbol) once a window of the game has the keyboard
+  // focus (waiting for it up to 20 s), holding it `hold_ms` and leaving as long before returning.
+  void Tap(unsigned long keysym, int hold_ms = kTapMs);
+  // Sends key presses (true) and releases (false) of X key symbols all at once, in this order,
+  // once a window of the game has the keyboard focus: the game sees one of them a frame.
+  void SendKeys(const std::vector<std::pair<unsigned long, bool>>& keys);
+  // Waits until a window of the game (its own process's, or its full-screen window) has the
+  // keyboard focus; false on a time-out or when the game ended.
+  bool WaitForFocus(int timeout_ms = 20000);
+  // Takes a screenshot with one tap of S and waits until the game logged it: every key before it
+  // has then been handled. Returns the number of screenshots saved so far, or -1 on a time-out.
   int Screenshot(int timeout_ms = 20000);
   // Presses a key that leads towards the end (Escape) until the game has ended; its status.
   int TapUntilExit(unsigned long keysym, int timeout_ms = 30000);
+  // Taps a key that ends the game (Return on the quit question's yes, Escape in the main menu)
+  // once and waits for the end; the exit status, or -1 on a time-out.
+  int TapToExit(unsigned long keysym, int timeout_ms = 30000);
+
+  // The game's own window in the windowed modes (the mapped top-level window of its process), or 0.
+  unsigned long MainWindow() const;
+  // Minimises the game's window through the window manager and waits until it is away; brings it
+  // back and waits until it has the focus again. False when that did not happen in 20 s.
+  bool Minimise();
+  bool Restore();
   // The screenshot files in the save folder, oldest name first.
   std::vector<std::string> Screenshots() const;
 
@@ -72,6 +96,21 @@ class GameProcess {
   std::string root_;
   pid_t pid_ = 0;
   int status_ = -1;
+  unsigned long minimised_ = 0;
   rlim_t file_size_limit_ = 0;
   bool unprivileged_ = false;
+};
+
+// Processes that keep the processors busy (each a `yes` writing into /dev/null) for as long as
+// the object lives: a test of the game on a loaded machine.
+class BusyProcesses {
+ public:
+  explicit BusyProcesses(int count);
+  ~BusyProcesses();  // stops them
+  BusyProcesses(const BusyProcesses&) = delete;
+  BusyProcesses& operator=(const BusyProcesses&) = delete;
+  int running() const;
+
+ private:
+  std::vector<pid_t> pids_;
 };

@@ -9,8 +9,11 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "runtime/display/input_hooks.h"
 #include "runtime/display/keyboard.h"
@@ -68,7 +71,7 @@ class KeyboardX11Test : public testing::TestWithParam<bool> {
   }
 
   void TearDown() override {
-    for (KeySym symbol : {XK_Shift_L, XK_s, XK_Escape, XK_Left, XK_m}) SendKey(symbol, false);
+    for (KeySym symbol : {XK_Shift_L, XK_s, XK_Escape, XK_Left, XK_Down, XK_m}) SendKey(symbol, false);
     Examine();
     screen_close();
     if (windowed()) window_close(0);
@@ -108,16 +111,37 @@ TEST_P(KeyboardX11Test, ShiftAndSGiveTheLowerCaseCode) {
   EXPECT_TRUE(ExamineUntil([] { return key_down(kAnyKey) == 0; }));
 }
 
-TEST_P(KeyboardX11Test, PressAndReleaseBetweenTwoPollsIsNotReported) {
-  EXPECT_EQ(key_released(kKeyEscape), 0);
-  SendKey(XK_Escape, true);
-  SendKey(XK_Escape, false);
-  // A key pressed after Escape shows when both Escape events have been taken in, unpolled.
-  SendKey(XK_m, true);
-  ASSERT_TRUE(ExamineUntil([] { return key_down('m') == 1; }));
-  EXPECT_EQ(key_down(kKeyEscape), 0);
-  EXPECT_EQ(key_released(kKeyEscape), 0);
+// What the game sees of a key in one frame: 'H' held, 'R' released (reported once), '.' neither.
+char Seen(int code) {
+  const bool held = key_down(code) == 1;
+  const bool released = key_released(code) == 1;
+  return held ? 'H' : released ? 'R' : '.';
+}
+
+TEST_P(KeyboardX11Test, TapsBetweenTwoPollsAreEachSeenHeldOnceThenReleasedOnce) {
+  // Escape tapped once and Down twice, then M pressed and held, all before the next poll: one
+  // after another, in that order.
+  Display* display = TestDisplay();
+  const auto fake = [&](KeySym symbol, bool press) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, symbol), press ? True : False, 0);
+  };
+  fake(XK_Escape, true);
+  fake(XK_Escape, false);
+  for (int tap = 0; tap < 2; ++tap) {
+    fake(XK_Down, true);
+    fake(XK_Down, false);
+  }
+  fake(XK_m, true);
+  XSync(display, False);
+  // Per frame: Escape, Down and M as seen, from the first frame that sees any of them.
+  std::vector<std::string> frames;
+  for (int frame = 0; frame < 100 && frames.size() < 8; ++frame) {
+    Examine();
+    const std::string seen = {Seen(kKeyEscape), Seen(kKeyDown), Seen('m')};
+    if (!frames.empty() || seen != "...") frames.push_back(seen);
+  }
   SendKey(XK_m, false);
+  EXPECT_EQ(frames, (std::vector<std::string>{"H..", "R..", ".H.", ".R.", ".H.", ".R.", "..H", "..H"}));
 }
 
 TEST_P(KeyboardX11Test, PollWhileHeldThenReleaseReportsExactlyOneRelease) {
@@ -131,6 +155,28 @@ TEST_P(KeyboardX11Test, PollWhileHeldThenReleaseReportsExactlyOneRelease) {
     releases += key_released(kKeyEscape);
   }
   EXPECT_EQ(releases, 1);
+}
+
+// Held past the keyboard's repeat delay, a key stays held in every frame and is released once:
+// the repeat never reads as the player letting go.
+TEST_P(KeyboardX11Test, AKeyHeldThroughItsRepeatIsOneHoldAndOneRelease) {
+  SendKey(XK_Down, true);
+  ASSERT_TRUE(ExamineUntil([] { return key_down(kKeyDown) == 1; }));
+  std::string seen;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1200);
+  while (std::chrono::steady_clock::now() < end) {
+    Examine();
+    seen += Seen(kKeyDown);
+  }
+  SendKey(XK_Down, false);
+  for (int frame = 0; frame < 10; ++frame) {
+    Examine();
+    seen += Seen(kKeyDown);
+  }
+  const size_t release = seen.find('R');
+  ASSERT_NE(release, std::string::npos) << seen;
+  EXPECT_EQ(seen.substr(0, release), std::string(release, 'H')) << seen;
+  EXPECT_EQ(seen.substr(release + 1), std::string(seen.size() - release - 1, '.')) << seen;
 }
 
 TEST_P(KeyboardX11Test, KeysStillArriveAfterAnotherClientTookTheFocus) {
@@ -162,7 +208,7 @@ TEST(KeyboardWindowX11, FocusLossClearsAHeldArrowKey) {
   ASSERT_TRUE(x11_pump_until([] { return screen_is_active() == 1; }, 5000));
 
   SendKey(XK_Left, true);
-  ASSERT_TRUE(x11_pump_until([] { return key_down(kKeyLeft) == 1; }, 2000));
+  ASSERT_TRUE(x11_pump_until([] { return keyboard_examine() && key_down(kKeyLeft) == 1; }, 2000));
   EXPECT_EQ(key_released(kKeyLeft), 0);
   {
     X11FocusThief thief;

@@ -87,6 +87,16 @@ TEST(Wav, RefusesDamagedOrUnsupportedFiles) {
 constexpr int64_t kTestSound = 40;
 constexpr int64_t kOtherSound = 41;
 
+constexpr size_t kDeviceBufferFrames = 2048;
+
+// Waits until the device has written `frames` more frames since byte `from` of the capture (at
+// most five seconds): on a busy machine the device may run late, so no fixed time will do.
+void AudioWaitWritten(size_t from, size_t frames) {
+  for (int waited = 0; waited < 5000 && AudioCaptureSize() < from + frames * sizeof(StereoFrame); waited += 5) {
+    AudioSleep(5);
+  }
+}
+
 class SoundTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -236,7 +246,7 @@ TEST_F(SoundTest, ShortLoopRefillsTheBufferWithoutGapOrOverrun) {
   const size_t start = AudioCaptureSize();
   const int channel = sound_play(kTestSound, kSoundLoop | kSoundNewChannel);
   ASSERT_GE(channel, kSoundFirstChannel);
-  AudioSleep(100);
+  AudioWaitWritten(start, 5000 + 2 * kDeviceBufferFrames);  // the sound starts within two buffers
   EXPECT_EQ(sound_status(kTestSound, channel), kSoundPlaying);
   const std::vector<StereoFrame> out = AudioCaptureRead(start, 50);
 
@@ -252,13 +262,14 @@ TEST_F(SoundTest, PauseSilencesAndResumeContinuesWhereItStopped) {
 
   const size_t start = AudioCaptureSize();
   const int channel = sound_play(kTestSound, kSoundLoop | kSoundNewChannel);
-  AudioSleep(40);
+  AudioWaitWritten(start, 2 * kDeviceBufferFrames);
   sound_pause(kTestSound, channel);
   EXPECT_EQ(sound_status(kTestSound, channel), kSoundPaused);
-  AudioSleep(80);
+  // Paused for three buffers: the one mixed when the pause came, and two of silence.
+  AudioWaitWritten(AudioCaptureSize(), 3 * kDeviceBufferFrames);
   sound_resume(kTestSound, channel);
   EXPECT_EQ(sound_status(kTestSound, channel), kSoundPlaying);
-  AudioSleep(40);
+  AudioWaitWritten(AudioCaptureSize(), 2 * kDeviceBufferFrames);
   sound_stop(kTestSound, channel);
   const std::vector<StereoFrame> out = AudioCaptureRead(start);
 
