@@ -181,7 +181,9 @@ void DrawSlidingPanel(int state, int* counter) {
   if (*counter >= 1) --*counter;
 }
 
-void DrawCarousel() {
+// Calls place(sprite, x, y) for each card the carousel shows in this frame.
+template <typename Place>
+void ForEachShownCard(Place&& place) {
   const int64_t count = static_cast<int64_t>(LevelList.size());
   int shift = 0;
   if (Menus.CarouselDirection == 1) shift = -static_cast<int>(Menus.CarouselOffset);
@@ -190,8 +192,55 @@ void DrawCarousel() {
     const int64_t index = Menus.LevelIndex + slot;
     // A card never rendered has no sprite (number 0 is the screenshot's).
     if (index < 0 || index >= count || LevelList[index].CardSprite == 0) continue;
-    sprite_display(LevelList[index].CardSprite, CarouselCardX(slot) + shift, GameDisplay.ScreenHeight / 2);
+    place(LevelList[index].CardSprite, CarouselCardX(slot) + shift, GameDisplay.ScreenHeight / 2);
   }
+}
+
+// The opaque rows of a sprite about to be shown at (x, y) will hide whatever is drawn under them.
+void CoverWith(int64_t sprite, int x, int y) {
+  int top = 0, rows = 0;
+  if (sprite_opaque_rows(sprite, &top, &rows)) sprite_cover(x, y + top, sprite_width(sprite), rows);
+}
+
+// Covers what the state's panel or cards will hide in this frame.
+void CoverWithFront() {
+  switch (GameState) {
+    case MainMenu:
+    case Credits:
+    case MenuSettings:
+    case MenuQuit: {
+      const int* counter = GameState == MainMenu ? &Menus.MainMenuSlide
+                           : GameState == Credits ? &Menus.CreditsSlide
+                           : GameState == MenuSettings ? &Menus.SettingsSlide
+                                                       : &Menus.QuitSlide;
+      const PanelPlace place = SlidePanelPlace(GameState);
+      CoverWith(PanelSpriteFor(GameState), place.X, place.RestY + *counter * place.Step);
+      return;
+    }
+    case LevelSelect:
+      ForEachShownCard([](int64_t sprite, int x, int y) { CoverWith(sprite, x, y); });
+      return;
+    default:
+      return;
+  }
+}
+
+// The spinning background and the title picture over it, each left out where what is drawn
+// after it hides it: the title picture's opaque rows, the panel, the cards.
+void DrawTitleLayers() {
+  int x = 0, y = 0;
+  TitleBackgroundPosition(&x, &y);
+  CoverWithFront();
+  CoverWith(SpriteTitle, 0, 0);
+  sprite_display(SpriteTitleBackground, x, y);
+  sprite_uncover();
+  CoverWithFront();
+  sprite_display_blended(SpriteTitle, 0, 0);
+  sprite_uncover();
+}
+
+void DrawCarousel() {
+  ForEachShownCard([](int64_t sprite, int x, int y) { sprite_display(sprite, x, y); });
   if (Menus.CarouselDirection == 0) return;
   if (Menus.CarouselOffset < GameDisplay.ScreenWidth / 4) {
     Menus.CarouselOffset += kCarouselStep;
@@ -514,10 +563,7 @@ void DrawTitleScreen() {
   if (GameState < TitleSplash || GameState > MenuQuit) return;
   ZoomTitleBackground();
   sprite_rotate(SpriteTitleBackground, kRotateAdd, static_cast<float>(Loop.SpinStep));
-  int x = 0, y = 0;
-  TitleBackgroundPosition(&x, &y);
-  sprite_display(SpriteTitleBackground, x, y);
-  sprite_display_blended(SpriteTitle, 0, 0);
+  DrawTitleLayers();
   switch (GameState) {
     case MainMenu: DrawSlidingPanel(MainMenu, &Menus.MainMenuSlide); break;
     case LevelSelect: DrawCarousel(); break;

@@ -80,5 +80,10 @@ void RenderHudSteps();
 void RenderHudTime();
 // Clears the target icons and marks one used per crate of the level, at each level start.
 void ResetHudIcons();
-// Draws the whole picture of a play-screen state (7-12), advancing the move animation.
+// Draws the whole picture of a play-screen state (7-12), advancing the move animation. What
+// stands still between frames (the HUD bar and name box, the fillers and the level's layers, and
+// under a panel the whole dimmed board) is kept from the frame that drew it and shown from there
+// until it changes.
 void DrawPlayScreen();
+// Drops what DrawPlayScreen keeps, so that the next frame is drawn whole.
+void ForgetPlayScreenPictures();

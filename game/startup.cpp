@@ -151,7 +151,7 @@ int StartUpSteps(const Text& game_dir, int argc, char** argv) {
   }
   AfterDisplayOpened(u"Joystick:");
   LoadLevels();
-  return LoadPictures();
+  return LoadPictures() && FinishSounds();
 }
 
 }  // namespace
