@@ -196,10 +196,15 @@ void ForEachShownCard(Place&& place) {
   }
 }
 
-// The opaque rows of a sprite about to be shown at (x, y) will hide whatever is drawn under them.
-void CoverWith(int64_t sprite, int x, int y) {
+// A sprite about to be shown with sprite_display at (x, y) will replace whatever is drawn under
+// it, at its own size without rotation; blended, only its opaque rows will.
+void CoverWith(int64_t sprite, int x, int y, bool blended = false) {
   int top = 0, rows = 0;
-  if (sprite_opaque_rows(sprite, &top, &rows)) sprite_cover(x, y + top, sprite_width(sprite), rows);
+  if (sprite_opaque_rows(sprite, &top, &rows) && blended) {
+    sprite_cover(x, y + top, sprite_width(sprite), rows);
+  } else if (!blended && sprite_width(sprite) > 0) {
+    sprite_cover(x, y, sprite_width(sprite), sprite_height(sprite));
+  }
 }
 
 // Covers what the state's panel or cards will hide in this frame.
@@ -231,7 +236,7 @@ void DrawTitleLayers() {
   int x = 0, y = 0;
   TitleBackgroundPosition(&x, &y);
   CoverWithFront();
-  CoverWith(SpriteTitle, 0, 0);
+  CoverWith(SpriteTitle, 0, 0, true);
   sprite_display(SpriteTitleBackground, x, y);
   sprite_uncover();
   CoverWithFront();

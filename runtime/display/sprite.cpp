@@ -33,12 +33,14 @@ struct Corner {
   float x = 0, y = 0;
 };
 
+// What the texels of a part of a texture are: all fully transparent, all opaque, or some neither.
+enum class CellKind { Clear, Opaque, Mixed };
+
 // A texel rectangle ([left, right) x [bottom, top), rows bottom-up) of a sprite's texture whose
-// texels are all opaque, or of which some are neither opaque nor fully transparent. Texels outside
-// every patch are fully transparent.
+// texels are all of one kind. A texture's patches tile it.
 struct Patch {
   int left = 0, right = 0, bottom = 0, top = 0;
-  bool opaque = false;
+  CellKind kind = CellKind::Mixed;
 };
 
 // A screen rectangle, top-left origin, [x0, x1) x [y0, y1).
@@ -65,7 +67,7 @@ struct SpriteObject {
   Corner corners[4];          // bottom-left, bottom-right, top-right, top-left
   GLint filter = 0;           // the filters last set on the texture, 0 before any
   bool opaque = false;        // every texel has alpha 255
-  std::vector<Patch> patches;  // where the texture is not fully transparent
+  std::vector<Patch> patches;  // the texture by the kind of its texels
   int opaque_bottom = 0, opaque_top = 0;  // the longest run of wholly opaque texel rows
 
   SpriteObject() = default;
@@ -193,8 +195,6 @@ constexpr int kCellHeight = 16;
 // the pixels they spare.
 constexpr size_t kMaxPatches = 1024;
 
-enum class CellKind { Clear, Opaque, Mixed };
-
 CellKind KindOf(const uint8_t* pixels, int width, int left, int right, int bottom, int top) {
   bool any = false, all = true;
   for (int row = bottom; row < top; ++row) {
@@ -234,7 +234,7 @@ void FindPatches(SpriteObject& sprite, const uint8_t* pixels) {
   sprite.opaque = true;
   for (size_t i = 0; i < count && sprite.opaque; ++i) sprite.opaque = pixels[4 * i + 3] == 255;
   if (sprite.opaque) {
-    sprite.patches.assign(1, Patch{0, width, 0, height, true});
+    sprite.patches.assign(1, Patch{0, width, 0, height, CellKind::Opaque});
     sprite.opaque_bottom = 0;
     sprite.opaque_top = height;
     return;
@@ -248,23 +248,20 @@ void FindPatches(SpriteObject& sprite, const uint8_t* pixels) {
       while (right < width && KindOf(pixels, width, right, std::min(right + kCellWidth, width), bottom, top) == kind) {
         right = std::min(right + kCellWidth, width);
       }
-      const bool opaque = kind == CellKind::Opaque;
-      if (kind != CellKind::Clear) {
-        // A patch of the rows below with the same columns and kind grows upwards instead.
-        const auto end = sprite.patches.begin() + row_start;
-        const auto below = std::find_if(sprite.patches.begin(), end, [&](const Patch& p) {
-          return p.left == left && p.right == right && p.opaque == opaque && p.top == bottom;
-        });
-        if (below != end) {
-          below->top = top;
-        } else {
-          sprite.patches.push_back(Patch{left, right, bottom, top, opaque});
-        }
+      // A patch of the rows below with the same columns and kind grows upwards instead.
+      const auto end = sprite.patches.begin() + row_start;
+      const auto below = std::find_if(sprite.patches.begin(), end, [&](const Patch& p) {
+        return p.left == left && p.right == right && p.kind == kind && p.top == bottom;
+      });
+      if (below != end) {
+        below->top = top;
+      } else {
+        sprite.patches.push_back(Patch{left, right, bottom, top, kind});
       }
       left = right;
     }
   }
-  if (sprite.patches.size() > kMaxPatches) sprite.patches.assign(1, Patch{0, width, 0, height, false});
+  if (sprite.patches.size() > kMaxPatches) sprite.patches.assign(1, Patch{0, width, 0, height, CellKind::Mixed});
   FindOpaqueRows(sprite, pixels);
 }
 
@@ -435,11 +432,12 @@ void DrawQuad(SpriteObject& sprite, int x, int y) {
   DrawUncovered(box, [&] { DrawWholeQuad(sprite, origin_x, origin_y); });
 }
 
-// A blended draw of a sprite at its own size without rotation, patch by patch: what is fully
-// transparent is left out (it would leave the background as it is), opaque patches at full
-// intensity are copied without blending, and the rest is blended with `blend` as the caller's
+// A draw of a sprite at its own size without rotation, patch by patch: opaque patches at full
+// intensity are copied without blending, fully transparent ones are left out by a blended draw
+// (they would leave the background as it is), and the rest is drawn with `blend` as the caller's
 // colour set it up. Patches of each kind go to the renderer as one batch of quads.
 void DrawPatches(SpriteObject& sprite, int x, int y, Blend blend, bool full_intensity) {
+  const bool skip_clear = blend != Blend::Darken;
   SetFilter(sprite);
   const int clip_left = sprite.clip_x, clip_right = sprite.clip_x + sprite.clip_width;
   const int clip_top = sprite.texture_height - sprite.clip_y;
@@ -452,9 +450,10 @@ void DrawPatches(SpriteObject& sprite, int x, int y, Blend blend, bool full_inte
     batch.clear();
     Rect box{screen_width(), screen_height(), 0, 0};
     for (const Patch& patch : sprite.patches) {
-      if ((patch.opaque && full_intensity) != copy) continue;
+      if (patch.kind == CellKind::Clear && skip_clear) continue;
+      if ((patch.kind == CellKind::Opaque && full_intensity) != copy) continue;
       const Patch part{std::max(patch.left, clip_left), std::min(patch.right, clip_right),
-                       std::max(patch.bottom, clip_bottom), std::min(patch.top, clip_top), patch.opaque};
+                       std::max(patch.bottom, clip_bottom), std::min(patch.top, clip_top), patch.kind};
       if (part.left >= part.right || part.bottom >= part.top) continue;
       batch.push_back(part);
       box = Rect{std::min(box.x0, origin_x + part.left), std::min(box.y0, screen_height() - origin_y - part.top),
@@ -579,10 +578,15 @@ void sprite_display(int64_t number, int x, int y) {
   if (!sprite) return;
   if (sprite->opaque) {
     SetBlend(Blend::Replace);
-  } else {
-    SetBlend(Blend::Darken);
-    SetColour(1, 1, 1, 1);
+    DrawQuad(*sprite, x, y);
+    return;
   }
+  SetColour(1, 1, 1, 1);
+  if (Unscaled(*sprite)) {
+    DrawPatches(*sprite, x, y, Blend::Darken, true);
+    return;
+  }
+  SetBlend(Blend::Darken);
   DrawQuad(*sprite, x, y);
 }
 

@@ -378,7 +378,7 @@ TEST_F(SoundTest, BackgroundLoadsGiveTheSamplesOfALoadInTurn) {
   ASSERT_FALSE(stereo.empty() || mono.empty());
   MemoryBlock damaged = stereo;
   for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 200; ++i) damaged[i] ^= 0x5A;
-  for (const MemoryBlock* ogg : {&stereo, &mono, &damaged}) {
+  for (const MemoryBlock* ogg : {&stereo, &mono, static_cast<const MemoryBlock*>(&damaged)}) {
     ASSERT_NE(sound_load_from_memory(kTestSound, *ogg, ogg->size()), 0);
     const std::vector<uint8_t> in_turn(sound_samples(kTestSound), sound_samples(kTestSound) + sound_length(kTestSound));
     ASSERT_NE(sound_load_in_background(kTestSound, *ogg, ogg->size()), 0);
