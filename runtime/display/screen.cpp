@@ -152,8 +152,8 @@ void SetProjection(int viewport_width, int viewport_height) {
 
 // The 2D set-up both forms share: y-up orthographic projection of the screen size, rectangle
 // textures, and no depth test: every quad lies at z = 0 and later quads overwrite earlier ones,
-// which a LEQUAL test would let through anyway. A software renderer would pay for the test on
-// every pixel, and with it enabled cannot take its fast paths for plain copies.
+// which a LEQUAL test would let through anyway. A software renderer would pay for the test, a
+// depth read and write, on every pixel.
 bool SetUpGl(int width, int height, int depth, int flip_mode) {
   if (!glXMakeCurrent(TheScreen.x_display, TheScreen.x_window, TheScreen.glx_context)) return false;
   TheScreen.width = width;
