@@ -10,9 +10,9 @@
 #include "game/core/game.h"
 #include "game/core/languages.h"
 #include "game/core/log.h"
-#include "game/main_loop.h"
 #include "game/maps.h"
 #include "game/menus.h"
+#include "game/screens.h"
 #include "runtime/data/files.h"
 #include "runtime/display/drawing.h"
 #include "runtime/display/image.h"
@@ -22,19 +22,11 @@ PlayScreenRecord PlayScreen;
 
 namespace {
 
-// Aspect classes with a layout rule of their own.
-constexpr int kAspect3x2 = 0;
-constexpr int kAspect4x3 = 1;
-constexpr int kAspect5x4 = 2;
-constexpr int kAspect16x9 = 3;
-constexpr int kAspect16x10 = 4;
-constexpr int kAspect17x9 = 5;
-
 constexpr uint32_t kHudBackground = ColourTitleBar;
 constexpr uint32_t kHudOuterFrame = ColourHighlight;
 constexpr uint32_t kHudMiddleFrame = ColourPanel;
 constexpr uint32_t kHudInnerFill = ColourPanelDark;
-constexpr int kHudTextRed = 232, kHudTextGreen = 106, kHudTextBlue = 23;
+constexpr uint32_t kHudText = ColourTextHighlight;
 
 constexpr int kUnlitIconIntensity = 64;
 constexpr int kDimmerIntensity = 128;
@@ -130,13 +122,13 @@ struct OverlayKey {
   int64_t PlayerX = 0, PlayerY = 0;
   int Keeper = 0;
   int64_t CrateCount = 0;
-  bool HudLit[kMaxCrates + 1] = {};
+  int64_t CoveredCount = 0;
   int64_t CrateGrid[kBoardWidth + 1][kBoardHeight + 1] = {};
 
   bool operator==(const OverlayKey& other) const {
     return StillGeneration == other.StillGeneration && StepCount == other.StepCount && TimeText == other.TimeText &&
            PlayerX == other.PlayerX && PlayerY == other.PlayerY && Keeper == other.Keeper &&
-           CrateCount == other.CrateCount && std::memcmp(HudLit, other.HudLit, sizeof HudLit) == 0 &&
+           CrateCount == other.CrateCount && CoveredCount == other.CoveredCount &&
            std::memcmp(CrateGrid, other.CrateGrid, sizeof CrateGrid) == 0;
   }
 };
@@ -186,7 +178,7 @@ OverlayKey CurrentOverlayKey(int keeper) {
   key.PlayerY = Board.PlayerY;
   key.Keeper = keeper;
   key.CrateCount = Board.CrateCount;
-  std::memcpy(key.HudLit, Board.HudLit, sizeof key.HudLit);
+  key.CoveredCount = Board.CoveredCount;
   std::memcpy(key.CrateGrid, Board.CrateGrid, sizeof key.CrateGrid);
   return key;
 }
@@ -209,7 +201,7 @@ void RenderHudText(int sprite, const Text& text, int left) {
   const int output = image_vector_output(image, kUnitPixel);
   if (output && vector_drawing_start(output)) {
     vector_font(font_handle(FontMain), static_cast<double>(PlayScreen.Layout.HudFontSize));
-    vector_source_color(rgba(kHudTextRed, kHudTextGreen, kHudTextBlue, 255));
+    vector_source_color(kHudText);
     const double x = left >= 0 ? left : (width - vector_text_width(text)) / 2;
     vector_move_to(x, (height - vector_text_height(text)) / 2);
     vector_text_draw(text);
@@ -264,7 +256,7 @@ int64_t CrateCountShown() { return std::clamp<int64_t>(Board.CrateCount, 0, kHud
 void DrawHudIcons() {
   for (int slot = 1; slot <= CrateCountShown(); ++slot) {
     HudIconSlot& icon = PlayScreen.Icons[slot];
-    icon.Lit = Board.HudLit[slot] ? 1 : 0;
+    icon.Lit = slot <= Board.CoveredCount ? 1 : 0;  // lit from the first, whichever targets hold crates
     if (icon.Lit) {
       sprite_display(SpriteTargetIcon, Pixel(icon.X), Pixel(icon.Y));
     } else {
@@ -367,14 +359,6 @@ void HudIconPosition(const PlayLayout& layout, int slot, int64_t* x, int64_t* y)
                  : layout.HudHeight - layout.Border3 - layout.IconSize / 3 - layout.IconSize;
 }
 
-Text HudTimeText(int64_t elapsed_ms) {
-  // A clock that reads before the level's start shows no time rather than a negative one.
-  const int64_t elapsed = std::max<int64_t>(elapsed_ms, 0);
-  const int64_t minutes = elapsed / 60000;
-  const int64_t seconds = elapsed / 1000 - minutes * 60;
-  return str_pad_left(str_from_int(minutes), 2, u"0") + u":" + str_pad_left(str_from_int(seconds), 2, u"0");
-}
-
 int KeeperSprite() {
   int turn = 0;  // left
   switch (Board.PoseFacing) {
@@ -391,11 +375,7 @@ int64_t MoveOffsetPixels(int move_frame, int64_t tile_size) {
 }
 
 void SetLayout() {
-  const PlayLayout& layout = PlayScreen.Layout =
-      ComputeLayout(GameDisplay.ScreenWidth, GameDisplay.ScreenHeight, GameDisplay.AspectRatio);
-  GameDisplay.TileSize = static_cast<int>(layout.TileSize);
-  GameDisplay.OffsetX = static_cast<int>(layout.OffsetX);
-  GameDisplay.OffsetY = static_cast<int>(layout.OffsetY);
+  PlayScreen.Layout = ComputeLayout(GameDisplay.ScreenWidth, GameDisplay.ScreenHeight, GameDisplay.AspectRatio);
 }
 
 void PreparePlayScreen() {
@@ -404,7 +384,10 @@ void PreparePlayScreen() {
   const int tile = Pixel(layout.TileSize);
   // Zoomed whatever the size, so that a layout back at 64 pixels does not keep an older zoom.
   for (const int sprite : {SpriteCrate, SpriteFloor}) sprite_zoom(sprite, tile, tile);
-  for (int sprite = SpriteKeeperStanding; sprite < SpriteKeeperPushing + 4; ++sprite) sprite_zoom(sprite, tile, tile);
+  for (int turn = 0; turn < kKeeperTurns; ++turn) {
+    sprite_zoom(SpriteKeeperStanding + turn, tile, tile);
+    sprite_zoom(SpriteKeeperPushing + turn, tile, tile);
+  }
   SetMapTileSize(static_cast<double>(layout.TileSize));
   SetMapOffsetX(static_cast<double>(layout.OffsetX));
   SetMapOffsetY(static_cast<double>(layout.OffsetY));
@@ -429,9 +412,14 @@ void RenderHudName() {
 
 void RenderHudSteps() { RenderHudText(SpriteHudSteps, str_from_int(Board.StepCount), -1); }
 
-void RenderHudTime() {
-  PlayScreen.TimeText = HudTimeText(LoopNow() - Loop.LevelStartTime);
+void RenderHudTime(int64_t elapsed_ms) {
+  PlayScreen.TimeText = MinutesSeconds(elapsed_ms, true);
   RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
+}
+
+void UpdateHudBoxes(bool clock_runs, int64_t elapsed_ms) {
+  RenderHudSteps();
+  if (clock_runs) RenderHudTime(elapsed_ms);
 }
 
 void ResetHudIcons() {
@@ -452,9 +440,7 @@ void ForgetPlayScreenPictures() {
 void DrawPlayScreen() {
   const PlayLayout& layout = PlayScreen.Layout;
   const int inset = Pixel(layout.Border3);
-  const bool overlay = GameState >= InGameMenu && GameState <= GameComplete;
-  RenderHudSteps();
-  if (GameState == Playing) RenderHudTime();
+  const bool overlay = CurrentScreen().Place == PanelAt::Centred;
   // Under a panel the board stands still, once a move that was under way has ended.
   const bool still = overlay && Board.MoveState == kMoveIdle;
   const OverlayKey key = still ? CurrentOverlayKey(KeeperSprite()) : OverlayKey();
@@ -470,7 +456,6 @@ void DrawPlayScreen() {
   sprite_display(SpriteHudTime, Pixel(layout.NameWidth + inset), inset);
   DrawHudIcons();
   DrawBoardItems(layout);
-  AdvanceMove();
   if (overlay) {
     sprite_display_blended(SpriteDimmer, 0, 0, kDimmerIntensity);
     if (still) {

@@ -48,24 +48,19 @@ struct PlayScreenRecord {
 };
 extern PlayScreenRecord PlayScreen;
 
-// The layout of a screen of width x height pixels in aspect class `aspect` (0 3:2, 1 4:3, 2 5:4,
-// 3 16:9, 4 16:10, 5 17:9, 6 21:9, 7 other). Screens 1920 and 3840 pixels wide have fixed
+// The layout of a screen of width x height pixels in aspect class `aspect` (kAspect3x2 ...). Screens 1920 and 3840 pixels wide have fixed
 // layouts whatever their height; the 21:9 class is laid out like the other shapes without a rule
 // of their own.
 PlayLayout ComputeLayout(int64_t width, int64_t height, int aspect);
 // The screen position of a target icon slot (1-12) in a layout.
 void HudIconPosition(const PlayLayout& layout, int slot, int64_t* x, int64_t* y);
-// The text of the time box for an elapsed time: minutes and seconds, each in two characters
-// padded with "0", joined by ":". Only the first two characters of a longer minute count show.
-Text HudTimeText(int64_t elapsed_ms);
-// The sprite of the keeper's present pose: 8-11 standing left, right, up, down, 12-15 pushing.
+// The sprite of the keeper's present pose: standing or pushing, turned left, right, up or down.
 int KeeperSprite();
 // How many pixels along its move the keeper is drawn in a frame of the move animation, for a
 // tile size: MoveFrame eighths of a cell, rounded to the nearest pixel.
 int64_t MoveOffsetPixels(int move_frame, int64_t tile_size);
 
-// Sets the play-screen layout (and GameDisplay's TileSize, OffsetX, OffsetY) from the screen's
-// size and aspect class.
+// Sets the play-screen layout from the screen's size and aspect class.
 void SetLayout();
 // Zooms the tile-sized sprites, hands the tile size and offsets to the map drawer, logs them and
 // builds the heads-up bar. Called when the main loop is entered and after the screen reopened.
@@ -74,16 +69,19 @@ void SetLayout();
 void PreparePlayScreen();
 // The name box, rendered at each level start and after a language change.
 void RenderHudName();
-// The steps box (the board's step count), rendered every play-screen frame.
+// The steps box (the board's step count).
 void RenderHudSteps();
-// The time box (the level clock), rendered every frame of the Playing state.
-void RenderHudTime();
+// The time box: the level clock at `elapsed_ms`.
+void RenderHudTime(int64_t elapsed_ms);
+// Before a play-screen frame is drawn: the steps box, and the time box while the level clock
+// runs (`elapsed_ms` its reading).
+void UpdateHudBoxes(bool clock_runs, int64_t elapsed_ms);
 // Clears the target icons and marks one used per crate of the level, at each level start.
 void ResetHudIcons();
-// Draws the whole picture of a play-screen state (7-12), advancing the move animation. What
-// stands still between frames (the HUD bar and name box, the fillers and the level's layers, and
-// under a panel the whole dimmed board) is kept from the frame that drew it and shown from there
-// until it changes.
+// Draws the whole picture of a play-screen state: the heads-up bar, the board, and on the overlay
+// states the dimmer and the panel. What stands still between frames (the HUD bar and name box, the
+// fillers and the level's layers, and under a panel the whole dimmed board) is kept from the frame
+// that drew it and shown from there until it changes; nothing else is changed.
 void DrawPlayScreen();
 // Drops what DrawPlayScreen keeps, so that the next frame is drawn whole.
 void ForgetPlayScreenPictures();

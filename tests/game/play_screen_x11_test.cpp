@@ -12,8 +12,11 @@
 
 #include "game/core/board.h"
 #include "game/core/game.h"
+#include "game/main_loop.h"
 #include "game/maps.h"
 #include "game/play_screen.h"
+#include "game/screen_flow.h"
+#include "game/screens.h"
 #include "runtime/data/files.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/drawing.h"
@@ -182,13 +185,16 @@ class PlayScreenDrawingTest : public testing::Test {
     ResetHudIcons();
     RenderHudName();
     Loop.LevelStartTime = elapsed_ms();
-    GameState = Playing;
+    GameState = ScreenState::Playing;
   }
 
+  // One frame as the loop makes it: the picture, then the animations it shows.
   Frame Draw() {
     x11_clear_screen(0, 255, 0);
-    DrawPlayScreen();
-    return ReadFrame();
+    DrawScreen();
+    const Frame frame = ReadFrame();
+    AdvanceTimers();
+    return frame;
   }
 
   Picture KeeperPicture() const {
@@ -215,8 +221,6 @@ TEST_P(PlayScreenSizeTest, ARestingBoardShowsHudFillersCratesAndKeeperInPlace) {
   const ScreenCase c = GetParam();
   Start(c.width, c.height, c.aspect, kFirstLevel);
   ASSERT_GT(Board.CrateCount, 0);
-  EXPECT_EQ(GameDisplay.TileSize, L().TileSize);
-  EXPECT_EQ(GameDisplay.OffsetY, L().OffsetY);
   const Frame frame = Draw();
   const int tile = static_cast<int>(L().TileSize);
 
@@ -344,7 +348,7 @@ TEST_F(PlayScreenDrawingTest, KeeperAndPushedCrateTravelTheSameRoundedPixelsEach
 TEST_F(PlayScreenDrawingTest, OverlayStatesDimTheFrozenBoardToHalf) {
   Start(1280, 720, 3, kFirstLevel);
   const Frame playing = Draw();
-  GameState = InGameMenu;
+  GameState = ScreenState::InGameMenu;
   const Frame dimmed = Draw();
   // The left part of the screen, away from where the panels stand.
   int compared = 0, wrong = 0;
@@ -374,12 +378,12 @@ TEST_F(PlayScreenDrawingTest, KeptPicturesGiveTheFramesAWholeDrawingGives) {
       [] {},
       [] { ASSERT_NE(RequestMove(FacingRight), kMoveIdle); },
       [] {},
-      [] { GameState = InGameMenu; },  // the move goes on under the panel, then rests
+      [] { GameState = ScreenState::InGameMenu; },  // the move goes on under the panel, then rests
       [] {}, [] {}, [] {}, [] {}, [] {}, [] {}, [] {}, [] {},
       [] { Board.StepCount += 5; },
-      [] { GameState = GameSettings; },
+      [] { GameState = ScreenState::GameSettings; },
       [] { Loop.CurrentLevelName = MapLevelOrder().front(); SetUpBoardForLevel(Loop.CurrentLevelName); RenderHudName(); },
-      [] { GameState = Playing; },
+      [] { GameState = ScreenState::Playing; },
       [] { PreparePlayScreen(); },
       [] {},
   };
@@ -388,6 +392,8 @@ TEST_F(PlayScreenDrawingTest, KeptPicturesGiveTheFramesAWholeDrawingGives) {
   for (const auto& step : steps) {
     SCOPED_TRACE("step " + std::to_string(step_number++));
     step();
+    // As the loop does before each frame: the steps box follows the count, the time box the clock.
+    UpdateHudBoxes(CurrentScreen().ClockRuns, elapsed_ms() - Loop.LevelStartTime);
     const BoardRecord before = Board;
     const Frame kept = Draw();
     Board = before;
@@ -416,7 +422,7 @@ TEST_F(PlayScreenDrawingTest, TheClockRunsOnlyWhilePlayingAndTheStepsAlways) {
   auto clock_at = [](int64_t ms) {
     Loop.LevelStartTime = elapsed_ms() - ms;
     x11_clear_screen(0, 255, 0);
-    DrawPlayScreen();
+    DrawScreen();
     return BoxPixels(PlayScreen.Layout.NameWidth, SpriteHudTime);
   };
   const std::vector<uint32_t> at_65 = clock_at(65000);
@@ -427,7 +433,7 @@ TEST_F(PlayScreenDrawingTest, TheClockRunsOnlyWhilePlayingAndTheStepsAlways) {
 
   // In an overlay the clock keeps its last text; the steps box follows the count.
   clock_at(65000);
-  GameState = InGameMenu;
+  GameState = ScreenState::InGameMenu;
   Board.StepCount = 7;
   const std::vector<uint32_t> time_frozen = clock_at(30 * 60000);
   const std::vector<uint32_t> steps_7 = BoxPixels(steps_left, SpriteHudSteps);
@@ -437,7 +443,7 @@ TEST_F(PlayScreenDrawingTest, TheClockRunsOnlyWhilePlayingAndTheStepsAlways) {
   // A screen reopened behind the overlay rebuilds the boxes with the same clock.
   PreparePlayScreen();
   EXPECT_EQ(clock_at(32 * 60000), time_frozen);
-  GameState = Playing;
+  GameState = ScreenState::Playing;
   EXPECT_NE(clock_at(31 * 60000), at_65);
 }
 
