@@ -232,13 +232,24 @@ int LoadSounds() {
   for (const SoundAsset& sound : kSounds) {
     MemoryBlock buffer;
     int64_t used = 0;
+    // The music decodes in the background, side by side, while start-up goes on: the line says
+    // the track opened and will convert; FinishSounds waits for its samples.
     if (!ReadEntry(pack.handle, sound.Entry, kSoundBufferSize, &buffer, &used) ||
-        !sound_load_from_memory(sound.Number, buffer, used)) {
+        !sound_load_in_background(sound.Number, std::move(buffer), used)) {
       AssetFailed(sound.Entry);
       return 0;
     }
-    buffer = MemoryBlock();
     LogLoaded(sound.Entry);
+  }
+  return 1;
+}
+
+int FinishSounds() {
+  for (const SoundAsset& sound : kSounds) {
+    if (!sound_finish_loading(sound.Number)) {
+      AssetFailed(sound.Entry);
+      return 0;
+    }
   }
   return 1;
 }

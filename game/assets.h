@@ -15,7 +15,11 @@ constexpr int64_t kScreenPictureBufferSize = 4194304;
 constexpr int64_t kSmallPictureBufferSize = 204800;
 
 // Loads sounds 0-3 from the asset pack with their log lines. Returns 1, or 0 after AssetFailed.
+// The music tracks go on decoding in the background until FinishSounds.
 int LoadSounds();
+// Waits for the sounds decoding in the background. Returns 1, or 0 after AssetFailed for the
+// first that failed (a track that opened but gave no samples, or memory that could not be had).
+int FinishSounds();
 // Loads the title picture and the studio splash for GameDisplay's size and aspect class, then
 // the title background, the crate, the keeper's poses, the floor and the lock mark, with their
 // log lines. Returns 1, or 0 after AssetFailed.

@@ -68,7 +68,9 @@ void DrawSlidingPanel(const ScreenEntry& screen) {
   sprite_display(screen.Panel, place.X, place.RestY + Menus.*screen.Slide * place.Step);
 }
 
-void DrawCarousel() {
+// Calls place(sprite, x, y) for each card the carousel shows in this frame.
+template <typename Place>
+void ForEachShownCard(Place&& place) {
   const int64_t count = static_cast<int64_t>(LevelList.size());
   int shift = 0;
   if (Menus.CarouselDirection == kCarouselToNext) shift = -static_cast<int>(Menus.CarouselOffset);
@@ -77,8 +79,47 @@ void DrawCarousel() {
     const int64_t index = Menus.LevelIndex + slot;
     // A card never rendered has no sprite (number 0 is the screenshot's).
     if (index < 0 || index >= count || LevelList[index].CardSprite == 0) continue;
-    sprite_display(LevelList[index].CardSprite, CarouselCardX(slot) + shift, GameDisplay.ScreenHeight / 2);
+    place(LevelList[index].CardSprite, CarouselCardX(slot) + shift, GameDisplay.ScreenHeight / 2);
   }
+}
+
+// A sprite about to be shown with sprite_display at (x, y) will replace whatever is drawn under
+// it, at its own size without rotation; blended, only its opaque rows will.
+void CoverWith(int64_t sprite, int x, int y, bool blended = false) {
+  int top = 0, rows = 0;
+  if (sprite_opaque_rows(sprite, &top, &rows) && blended) {
+    sprite_cover(x, y + top, sprite_width(sprite), rows);
+  } else if (!blended && sprite_width(sprite) > 0) {
+    sprite_cover(x, y, sprite_width(sprite), sprite_height(sprite));
+  }
+}
+
+// Covers what the screen's panel or cards will hide in this frame.
+void CoverWithFront(const ScreenEntry& screen) {
+  if (screen.Place == PanelAt::SlidingIn) {
+    const PanelPlace place = SlidePanelPlace(screen.Panel);
+    CoverWith(screen.Panel, place.X, place.RestY + Menus.*screen.Slide * place.Step);
+  } else if (screen.Place == PanelAt::Carousel) {
+    ForEachShownCard([](int64_t sprite, int x, int y) { CoverWith(sprite, x, y); });
+  }
+}
+
+// The spinning background and the title picture over it, each left out where what is drawn
+// after it hides it: the title picture's opaque rows, the panel, the cards.
+void DrawTitleLayers(const ScreenEntry& screen) {
+  int x = 0, y = 0;
+  TitleBackgroundPosition(&x, &y);
+  CoverWithFront(screen);
+  CoverWith(SpriteTitle, 0, 0, true);
+  sprite_display(SpriteTitleBackground, x, y);
+  sprite_uncover();
+  CoverWithFront(screen);
+  sprite_display_blended(SpriteTitle, 0, 0);
+  sprite_uncover();
+}
+
+void DrawCarousel() {
+  ForEachShownCard([](int64_t sprite, int x, int y) { sprite_display(sprite, x, y); });
 }
 
 // Moves a highlight one step within 1..last; false at the end of the list.
@@ -388,10 +429,7 @@ void DrawTitleScreen() {
   if (screen.Shows != Backdrop::TitleScreen) return;
   ZoomTitleBackground();
   sprite_rotate(SpriteTitleBackground, kRotateAdd, static_cast<float>(Loop.SpinStep));
-  int x = 0, y = 0;
-  TitleBackgroundPosition(&x, &y);
-  sprite_display(SpriteTitleBackground, x, y);
-  sprite_display_blended(SpriteTitle, 0, 0);
+  DrawTitleLayers(screen);
   if (screen.Place == PanelAt::SlidingIn) DrawSlidingPanel(screen);
   if (screen.Place == PanelAt::Carousel) DrawCarousel();
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "game/core/board.h"
 #include "game/core/game.h"
@@ -107,6 +108,81 @@ void SetScaledLayout(PlayLayout& layout, int64_t width, int64_t height, int aspe
   }
 }
 
+// ---- What stands still ----
+// Two pictures are kept from the frames that drew them and shown in place of their drawing while
+// nothing in them changes: the play screen's still part (the HUD bar, the name box, the fillers
+// and the level's layers) and, under a panel, the whole dimmed play screen. Each is grabbed at the
+// screen's size from the frame being drawn, so showing it gives back the very same pixels.
+
+// What the dimmed play screen under a panel shows; the same key, the same picture.
+struct OverlayKey {
+  int64_t StillGeneration = 0;
+  int64_t StepCount = 0;
+  Text TimeText;
+  int64_t PlayerX = 0, PlayerY = 0;
+  int Keeper = 0;
+  int64_t CrateCount = 0;
+  int64_t CoveredCount = 0;
+  int64_t CrateGrid[kBoardWidth + 1][kBoardHeight + 1] = {};
+
+  bool operator==(const OverlayKey& other) const {
+    return StillGeneration == other.StillGeneration && StepCount == other.StepCount && TimeText == other.TimeText &&
+           PlayerX == other.PlayerX && PlayerY == other.PlayerY && Keeper == other.Keeper &&
+           CrateCount == other.CrateCount && CoveredCount == other.CoveredCount &&
+           std::memcmp(CrateGrid, other.CrateGrid, sizeof CrateGrid) == 0;
+  }
+};
+
+// The last text rendered into a HUD box, so that the same text is not rendered again.
+struct HudBoxText {
+  Text Shown;
+  int Left = 0;
+  bool Valid = false;
+};
+
+struct StillPictures {
+  // Counts every change of what the still part shows: a new layout, a new name box.
+  int64_t Generation = 1;
+  int64_t Board = 0;  // sprite handle of the still part, 0 when none was grabbed
+  int64_t BoardGeneration = 0;
+  Text BoardLevel;
+  int64_t Overlay = 0;  // sprite handle of the dimmed play screen
+  OverlayKey Under;     // what it shows
+  HudBoxText Boxes[3];  // name, time, steps
+};
+StillPictures Still;
+
+void ChangeStillPart() { ++Still.Generation; }
+
+HudBoxText& BoxTextOf(int sprite) {
+  return Still.Boxes[sprite == SpriteHudName ? 0 : sprite == SpriteHudTime ? 1 : 2];
+}
+
+bool ShownAtScreenSize(int64_t sprite) {
+  return sprite != 0 && sprite_width(sprite) == GameDisplay.ScreenWidth &&
+         sprite_height(sprite) == GameDisplay.ScreenHeight;
+}
+
+// The frame drawn so far, kept opaque in a screen-sized sprite; 0 when it cannot be had.
+int64_t GrabScreen(int64_t old) {
+  if (old != 0) sprite_free(old);
+  return sprite_grab(kNewObject, 0, 0, GameDisplay.ScreenWidth, GameDisplay.ScreenHeight, kSpriteKeepAlpha);
+}
+
+OverlayKey CurrentOverlayKey(int keeper) {
+  OverlayKey key;
+  key.StillGeneration = Still.Generation;
+  key.StepCount = Board.StepCount;
+  key.TimeText = PlayScreen.TimeText;
+  key.PlayerX = Board.PlayerX;
+  key.PlayerY = Board.PlayerY;
+  key.Keeper = keeper;
+  key.CrateCount = Board.CrateCount;
+  key.CoveredCount = Board.CoveredCount;
+  std::memcpy(key.CrateGrid, Board.CrateGrid, sizeof key.CrateGrid);
+  return key;
+}
+
 int Pixel(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, -(int64_t{1} << 30), int64_t{1} << 30)); }
 
 // Paints one line of HUD text on a fresh image of the box's size filled with the inner colour,
@@ -115,6 +191,11 @@ int Pixel(int64_t value) { return static_cast<int>(std::clamp<int64_t>(value, -(
 void RenderHudText(int sprite, const Text& text, int left) {
   const int width = sprite_width(sprite), height = sprite_height(sprite);
   if (width <= 0 || height <= 0) return;
+  // The same text in the same box gives the same pixels: the box keeps them.
+  HudBoxText& shown = BoxTextOf(sprite);
+  if (shown.Valid && shown.Shown == text && shown.Left == left) return;
+  shown = HudBoxText{text, left, true};
+  if (sprite == SpriteHudName) ChangeStillPart();
   const int64_t image = image_create(kNewObject, width, height, 24, kHudInnerFill);
   if (!image) return;
   const int output = image_vector_output(image, kUnitPixel);
@@ -154,6 +235,7 @@ void BuildHudBar(const PlayLayout& layout, int width) {
 }
 
 void CreateHudBoxes(const PlayLayout& layout) {
+  for (HudBoxText& box : Still.Boxes) box = HudBoxText();
   const int height = Pixel(layout.HudHeight - 2 * layout.Border3 - 1);
   sprite_create(SpriteHudName, Pixel(layout.NameWidth - 2 * layout.Border3), height);
   sprite_create(SpriteHudTime, Pixel(layout.TimeWidth - 2 * layout.Border3), height);
@@ -226,6 +308,24 @@ void DrawBoardItems(const PlayLayout& layout) {
   if (!moving) sprite_display_blended(KeeperSprite(), keeper_x, keeper_y);
 }
 
+// The HUD bar with the name box, the fillers and the level's layers: drawn and kept when they
+// changed, else shown from the kept picture.
+void DrawStillPart(const PlayLayout& layout) {
+  if (ShownAtScreenSize(Still.Board) && Still.BoardGeneration == Still.Generation &&
+      Still.BoardLevel == Loop.CurrentLevelName) {
+    sprite_display(Still.Board, 0, 0);
+    return;
+  }
+  const int inset = Pixel(layout.Border3);
+  sprite_display(SpriteHudBar, 0, 0);
+  sprite_display(SpriteHudName, inset, inset);
+  DrawFillers(layout);
+  DrawLevel(Loop.CurrentLevelName);
+  Still.Board = GrabScreen(Still.Board);
+  Still.BoardGeneration = Still.Generation;
+  Still.BoardLevel = Loop.CurrentLevelName;
+}
+
 }  // namespace
 
 PlayLayout ComputeLayout(int64_t width, int64_t height, int aspect) {
@@ -279,6 +379,7 @@ void SetLayout() {
 }
 
 void PreparePlayScreen() {
+  ChangeStillPart();
   const PlayLayout& layout = PlayScreen.Layout;
   const int tile = Pixel(layout.TileSize);
   // Zoomed whatever the size, so that a layout back at 64 pixels does not keep an older zoom.
@@ -328,19 +429,39 @@ void ResetHudIcons() {
   }
 }
 
+void ForgetPlayScreenPictures() {
+  for (int64_t* kept : {&Still.Board, &Still.Overlay}) {
+    if (*kept != 0) sprite_free(*kept);
+    *kept = 0;
+  }
+  ChangeStillPart();
+}
+
 void DrawPlayScreen() {
   const PlayLayout& layout = PlayScreen.Layout;
   const int inset = Pixel(layout.Border3);
-  sprite_display(SpriteHudBar, 0, 0);
-  sprite_display(SpriteHudName, inset, inset);
+  const bool overlay = CurrentScreen().Place == PanelAt::Centred;
+  // Under a panel the board stands still, once a move that was under way has ended.
+  const bool still = overlay && Board.MoveState == kMoveIdle;
+  const OverlayKey key = still ? CurrentOverlayKey(KeeperSprite()) : OverlayKey();
+  if (still && ShownAtScreenSize(Still.Overlay) && Still.Under == key) {
+    sprite_display(Still.Overlay, 0, 0);
+    DrawOverlayPanel();
+    return;
+  }
+  DrawStillPart(layout);
+  // The HUD's changing boxes lie on the bar, apart from the board: drawn after the board's still
+  // part, they leave the same pixels as drawn before it.
   sprite_display(SpriteHudSteps, Pixel(layout.NameWidth + layout.TimeWidth + inset), inset);
   sprite_display(SpriteHudTime, Pixel(layout.NameWidth + inset), inset);
   DrawHudIcons();
-  DrawFillers(layout);
-  DrawLevel(Loop.CurrentLevelName);
   DrawBoardItems(layout);
-  if (CurrentScreen().Place == PanelAt::Centred) {
+  if (overlay) {
     sprite_display_blended(SpriteDimmer, 0, 0, kDimmerIntensity);
+    if (still) {
+      Still.Overlay = GrabScreen(Still.Overlay);
+      Still.Under = key;
+    }
     DrawOverlayPanel();
   }
 }

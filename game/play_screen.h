@@ -79,5 +79,9 @@ void UpdateHudBoxes(bool clock_runs, int64_t elapsed_ms);
 // Clears the target icons and marks one used per crate of the level, at each level start.
 void ResetHudIcons();
 // Draws the whole picture of a play-screen state: the heads-up bar, the board, and on the overlay
-// states the dimmer and the panel.
+// states the dimmer and the panel. What stands still between frames (the HUD bar and name box, the
+// fillers and the level's layers, and under a panel the whole dimmed board) is kept from the frame
+// that drew it and shown from there until it changes; nothing else is changed.
 void DrawPlayScreen();
+// Drops what DrawPlayScreen keeps, so that the next frame is drawn whole.
+void ForgetPlayScreenPictures();

@@ -173,7 +173,7 @@ int StartUpSteps(const Text& game_dir, int argc, char** argv) {
   }
   AfterDisplayOpened(u"Joystick:");
   if (!LoadLevels()) return 0;
-  return LoadPictures();
+  return LoadPictures() && FinishSounds();
 }
 
 }  // namespace

@@ -151,13 +151,15 @@ void SetProjection(int viewport_width, int viewport_height) {
   gluOrtho2D(0, TheScreen.width, 0, TheScreen.height);
 }
 
-// The 2D set-up both forms share: y-up orthographic projection of the screen size, depth test
-// LEQUAL so that later quads at z = 0 overwrite earlier ones, rectangle textures.
+// The 2D set-up both forms share: y-up orthographic projection of the screen size, rectangle
+// textures, and no depth test: every quad lies at z = 0 and later quads overwrite earlier ones,
+// which a LEQUAL test would let through anyway. A software renderer would pay for the test, a
+// depth read and write, on every pixel.
 bool SetUpGl(int width, int height, int depth, int flip_mode) {
   if (!glXMakeCurrent(TheScreen.x_display, TheScreen.x_window, TheScreen.glx_context)) return false;
   TheScreen.width = width;
   TheScreen.height = height;
-  glEnable(GL_DEPTH_TEST);
+  glDisable(GL_DEPTH_TEST);
   glDepthFunc(GL_LEQUAL);
   SetProjection(width, height);
   glEnable(kTextureTarget);

@@ -36,17 +36,31 @@ int64_t sprite_create(int64_t number, int width, int height, int flags = 0);
 // A copy of the source's pixels and alpha (not its zoom or rotation); flags -1: the source's.
 int64_t sprite_copy(int64_t source, int64_t target, int flags = -1);
 // The width x height screen rectangle at (x, y) of the frame being drawn, keyed with the default
-// key colour (pure black becomes transparent).
+// key colour (pure black becomes transparent); with kSpriteKeepAlpha every pixel is kept opaque,
+// so that showing the sprite at its own size puts back exactly what was grabbed.
 int64_t sprite_grab(int64_t number, int x, int y, int width, int height, int flags = 0);
 void sprite_free(int64_t number);  // -1: every sprite
 
 // Draws with the top-left of the (unrotated) sprite at (x, y), replacing what is below: pixels
-// with alpha below 255 come out darkened, transparent ones black.
+// with alpha below 255 come out darkened, transparent ones black. A sprite shown at its own size
+// without rotation is sampled texel for texel whatever the filtering mode, and a sprite without
+// see-through pixels is copied without blending: both give the same pixels for less work.
 void sprite_display(int64_t number, int x, int y);
-// Draws alpha-blended, with the sprite's alpha times intensity / 255. With a colour (0x00BBGGRR)
+// Draws alpha-blended, with the sprite's alpha times intensity / 255. At its own size without
+// rotation, fully transparent parts are skipped and, at full intensity without a colour, opaque
+// parts copied without blending: the same pixels for less work. With a colour (0x00BBGGRR)
 // instead of -1, the sprite's shape is filled with that flat colour. Only the colour's low 32 bits
 // count, so 0xFFFFFFFF (opaque white made with rgba) means no colour, like -1.
 void sprite_display_blended(int64_t number, int x, int y, int intensity = 255, int64_t colour = -1);
+// Covers: a screen rectangle (top-left origin) that opaque pixels will fill later in the frame.
+// Until the covers are dropped, sprites leave it alone, as nothing they would draw there could be
+// seen; the caller makes sure the rectangle is filled before the frame is shown.
+void sprite_cover(int x, int y, int width, int height);
+void sprite_uncover();  // drops every cover
+// The largest run of whole picture rows that are fully opaque, for a sprite shown at its own size
+// without rotation: its first row (top-down) and row count. 1 when there is one; 0 otherwise, also
+// for a missing, zoomed or rotated sprite.
+int sprite_opaque_rows(int64_t number, int* y, int* height);
 // Sets the displayed size; -1 for a side restores the picture's own.
 void sprite_zoom(int64_t number, int width, int height);
 // kRotateSet sets the angle, kRotateAdd adds to it. Positive degrees turn clockwise about the

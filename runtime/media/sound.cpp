@@ -13,6 +13,10 @@
 // channel on with a compare-and-swap, so a stop the game made meanwhile is never overwritten. The
 // position to mix from follows from the bytes left (data + length - left). Freeing a sound's data
 // waits for a callback in progress to end, so the mixer never reads freed samples.
+//
+// A sound loaded in the background is decoded and converted on a thread of its own, into a job
+// record that only that thread touches until the game thread joins it; the sound's samples are
+// taken from the job then, before anything reads them.
 #include "runtime/media/sound.h"
 
 #include <SDL/SDL.h>
@@ -20,6 +24,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "runtime/runtime.h"
@@ -65,8 +72,20 @@ struct Channel {
   std::atomic<int> flags{0};
 };
 
+// A decoding under way on a thread of its own.
+struct LoadJob {
+  MemoryBlock source;  // the compressed bytes
+  size_t bytes = 0;    // how many of them to decode
+  MemoryBlock samples;  // the result in the device format, empty on failure
+  std::thread thread;
+  ~LoadJob() {
+    if (thread.joinable()) thread.join();
+  }
+};
+
 struct Sound {
   MemoryBlock data;  // in the device format
+  std::unique_ptr<LoadJob> job;  // while decoding in the background
   uint32_t length = 0;
   int volume = kMaxVolume;
   int frequency = 0;
@@ -256,6 +275,63 @@ bool DecodeWithRegistry(const uint8_t* data, size_t size, MemoryBlock* decoded, 
   return false;
 }
 
+// Decodes and converts a compressed sound; an empty block when it cannot be.
+MemoryBlock DecodeToDevice(const uint8_t* data, size_t bytes) {
+  Pcm pcm;
+  MemoryBlock decoded;
+  if (!DecodeWithRegistry(data, bytes, &decoded, &pcm)) return {};
+  return ConvertToDevice(pcm);
+}
+
+// True when a registered decoder opens the data and its samples could be converted to the device
+// format: what can still fail after that is memory, or a stream without a single sample.
+bool Decodable(const uint8_t* data, size_t size) {
+  for (const SoundDecoder* decoder : Service.decoders) {
+    void* stream = decoder->open_memory(data, size);
+    if (!stream) continue;
+    const int channels = decoder->channels(stream), rate = decoder->rate(stream);
+    decoder->close(stream);
+    SDL_AudioCVT cvt;
+    return rate >= kMinRate && rate <= kMaxRate && channels >= 1 && channels <= kMaxSourceChannels &&
+           SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, static_cast<Uint8>(channels), rate, Service.device.format,
+                             Service.device.channels, Service.device.freq) >= 0;
+  }
+  return false;
+}
+
+// A new sound under `number` holding the samples, its handle or 0.
+int64_t StoreSound(int64_t number, MemoryBlock samples, std::unique_ptr<LoadJob> job) {
+  int64_t handle = 0;
+  Sound* sound = Service.sounds.Create(number, &handle);
+  if (!sound) return 0;
+  sound->length = static_cast<uint32_t>(samples.size());
+  sound->data = std::move(samples);
+  sound->job = std::move(job);
+  sound->frequency = Service.device.freq;
+  sound->bits = Service.device.format & 0xFF;
+  sound->channels = Service.device.channels;
+  sound->handle = handle;
+  return handle;
+}
+
+// Waits for a sound's background decoding and takes its samples. False when it failed: the
+// sound is then freed.
+bool Settle(int64_t handle) {
+  Sound* sound = Service.sounds.Find(handle);
+  if (!sound) return false;
+  if (!sound->job) return true;
+  sound->job->thread.join();
+  MemoryBlock samples = std::move(sound->job->samples);
+  sound->job.reset();
+  if (samples.empty()) {
+    Service.sounds.Free(handle);
+    return false;
+  }
+  sound->length = static_cast<uint32_t>(samples.size());
+  sound->data = std::move(samples);
+  return true;
+}
+
 }  // namespace
 
 // ---- Public functions ------------------------------------------------------------------------
@@ -288,28 +364,43 @@ int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t
   if (!Service.open || size <= 0) return 0;
   const uint8_t* data = block.data();
   const size_t bytes = std::min(static_cast<size_t>(size), block.size());
-  Pcm pcm;
-  MemoryBlock decoded;
+  MemoryBlock converted;
   if (wav_is_riff(data, bytes)) {
     WavSamples wav;
     if (!wav_parse(data, bytes, &wav)) return 0;
-    pcm = Pcm{wav.samples, wav.bytes, wav.format, wav.channels, wav.rate};
-  } else if (!DecodeWithRegistry(data, bytes, &decoded, &pcm)) {
-    return 0;
+    converted = ConvertToDevice(Pcm{wav.samples, wav.bytes, wav.format, wav.channels, wav.rate});
+  } else {
+    converted = DecodeToDevice(data, bytes);
   }
-  MemoryBlock converted = ConvertToDevice(pcm);
   if (converted.empty()) return 0;
+  return StoreSound(number, std::move(converted), nullptr);
+}
 
-  int64_t handle = 0;
-  Sound* sound = Service.sounds.Create(number, &handle);
-  if (!sound) return 0;
-  sound->length = static_cast<uint32_t>(converted.size());
-  sound->data = std::move(converted);
-  sound->frequency = Service.device.freq;
-  sound->bits = Service.device.format & 0xFF;
-  sound->channels = Service.device.channels;
-  sound->handle = handle;
-  return handle;
+int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size) {
+  if (!Service.open || size <= 0) return 0;
+  const size_t bytes = std::min(static_cast<size_t>(size), block.size());
+  if (wav_is_riff(block.data(), bytes) || !Decodable(block.data(), bytes)) {
+    return sound_load_from_memory(number, block, size);
+  }
+  auto job = std::make_unique<LoadJob>();
+  job->source = std::move(block);
+  job->bytes = bytes;
+  LoadJob* work = job.get();
+  try {
+    work->thread = std::thread([work] {
+      work->samples = DecodeToDevice(work->source.data(), work->bytes);
+      work->source = MemoryBlock();
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: decoded here and now.
+    work->samples = DecodeToDevice(work->source.data(), work->bytes);
+  }
+  return StoreSound(number, MemoryBlock(), std::move(job));
+}
+
+int sound_finish_loading(int64_t sound) {
+  const int64_t handle = Service.sounds.HandleOf(sound);
+  return handle != 0 && Settle(handle) ? 1 : 0;
 }
 
 void sound_free(int64_t sound) {
@@ -319,9 +410,10 @@ void sound_free(int64_t sound) {
 
 int sound_play(int64_t sound_number, int flags, int volume) {
   if (!Service.open) return 0;
-  Sound* sound = Service.sounds.Find(sound_number);
+  const int64_t handle = Service.sounds.HandleOf(sound_number);
+  if (handle == 0 || !Settle(handle)) return 0;
+  Sound* sound = Service.sounds.Find(handle);
   if (!sound || sound->length == 0) return 0;
-  const int64_t handle = sound->handle;
   if (!(flags & kSoundNewChannel)) StopSound(handle);
 
   int index = 0;
@@ -408,6 +500,13 @@ int sound_device_format() { return Service.open ? Service.device.format : 0; }
 int sound_device_channels() { return Service.open ? Service.device.channels : 0; }
 
 int64_t sound_length(int64_t sound) {
-  const Sound* s = Service.sounds.Find(sound);
-  return s ? s->length : 0;
+  const int64_t handle = Service.sounds.HandleOf(sound);
+  if (handle == 0 || !Settle(handle)) return 0;
+  return Service.sounds.Find(handle)->length;
+}
+
+const uint8_t* sound_samples(int64_t sound) {
+  const int64_t handle = Service.sounds.HandleOf(sound);
+  if (handle == 0 || !Settle(handle)) return nullptr;
+  return Service.sounds.Find(handle)->data.data();
 }

@@ -48,6 +48,16 @@ void sound_decoder_register(const SoundDecoder* decoder);
 // new handle with kNewObject), replacing the sound that held the number. Returns the sound's
 // handle, or 0 when the data cannot be read or converted (an old sound under the number stays).
 int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t size);
+// As sound_load_from_memory, but a compressed sound is decoded and converted on a thread of its
+// own, taking the block over: the call returns as soon as the data is known to open with a
+// decoder and to convert to the device format, so that several sounds decode side by side and
+// alongside the caller. The samples are the same as sound_load_from_memory's. Every call that
+// reads the sound's samples (playing it, its length) waits for them; sound_finish_loading waits
+// too and tells whether they came. WAV data is loaded at once.
+int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size);
+// Waits for the sound's background load: 1 when its samples are ready (at once for a sound loaded
+// otherwise), 0 when the sound does not exist or its decoding failed (its number is then empty).
+int sound_finish_loading(int64_t sound);
 // Stops and frees one sound, or every sound with kAllObjects.
 void sound_free(int64_t sound);
 
@@ -76,3 +86,5 @@ int sound_device_format();
 int sound_device_channels();
 // Bytes of data of a loaded sound (in the device format), 0 when it does not exist.
 int64_t sound_length(int64_t sound);
+// The samples of a loaded sound (sound_length bytes in the device format), null when it does not exist.
+const uint8_t* sound_samples(int64_t sound);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -366,6 +367,47 @@ TEST_F(PlayScreenDrawingTest, OverlayStatesDimTheFrozenBoardToHalf) {
   // The dimmer covers the whole screen.
   EXPECT_EQ(sprite_width(SpriteDimmer), 1280);
   EXPECT_EQ(sprite_height(SpriteDimmer), 720);
+}
+
+TEST_F(PlayScreenDrawingTest, KeptPicturesGiveTheFramesAWholeDrawingGives) {
+  Start(1280, 720, 3, kMostCrates);
+  ASSERT_TRUE(PlaceForMove(FacingRight, true));
+  // Each step changes the state as the game would between two frames; each frame drawn with what
+  // was kept must equal the frame drawn whole (the time box aside: the clock runs between them).
+  const std::function<void()> steps[] = {
+      [] {},
+      [] { ASSERT_NE(RequestMove(FacingRight), kMoveIdle); },
+      [] {},
+      [] { GameState = ScreenState::InGameMenu; },  // the move goes on under the panel, then rests
+      [] {}, [] {}, [] {}, [] {}, [] {}, [] {}, [] {}, [] {},
+      [] { Board.StepCount += 5; },
+      [] { GameState = ScreenState::GameSettings; },
+      [] { Loop.CurrentLevelName = MapLevelOrder().front(); SetUpBoardForLevel(Loop.CurrentLevelName); RenderHudName(); },
+      [] { GameState = ScreenState::Playing; },
+      [] { PreparePlayScreen(); },
+      [] {},
+  };
+  const int time_left = static_cast<int>(L().NameWidth), time_right = static_cast<int>(L().NameWidth + L().TimeWidth);
+  int step_number = 0;
+  for (const auto& step : steps) {
+    SCOPED_TRACE("step " + std::to_string(step_number++));
+    step();
+    // As the loop does before each frame: the steps box follows the count, the time box the clock.
+    UpdateHudBoxes(CurrentScreen().ClockRuns, elapsed_ms() - Loop.LevelStartTime);
+    const BoardRecord before = Board;
+    const Frame kept = Draw();
+    Board = before;
+    ForgetPlayScreenPictures();
+    const Frame whole = Draw();
+    int differ = 0;
+    for (int y = 0; y < kept.height; ++y) {
+      for (int x = 0; x < kept.width; ++x) {
+        if (y < L().HudHeight && x >= time_left && x < time_right) continue;
+        if (kept.At(x, y) != whole.At(x, y)) ++differ;
+      }
+    }
+    EXPECT_EQ(differ, 0);
+  }
 }
 
 // The pixels of a HUD box as drawn in the last frame.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "runtime/display/drawing.h"
@@ -125,6 +126,92 @@ TEST_F(SpriteTest, PictureAlphaIsKeptOnlyWithTheFlagAndOnlyWhenThePictureHasIt) 
   }
 }
 
+// Expected screen pixel of a texel blended over a background at an intensity (within 2 per
+// channel), or exactly the texel where its alpha is full at full intensity.
+void ExpectBlended(uint32_t seen, Rgba texel, int intensity, Rgba background, const std::string& where) {
+  const int alpha = texel.a * intensity / 255;
+  const int expected[3] = {(texel.r * alpha + background.r * (255 - alpha)) / 255,
+                           (texel.g * alpha + background.g * (255 - alpha)) / 255,
+                           (texel.b * alpha + background.b * (255 - alpha)) / 255};
+  const int tolerance = alpha == 255 || alpha == 0 ? 0 : 2;
+  for (int c = 0; c < 3; ++c) EXPECT_NEAR(static_cast<int>((seen >> (8 * c)) & 0xFF), expected[c], tolerance) << where;
+}
+
+// A picture whose rows are transparent, opaque, or mixed (transparent, soft and opaque texels),
+// in runs and alone, with `stripes` more rows alternating transparent and opaque below.
+std::vector<Rgba> Rows(int width, int stripes, int* height) {
+  const char* kinds = "ttoommtomtooo";
+  std::vector<Rgba> pixels;
+  int rows = 0;
+  auto add_row = [&](char kind) {
+    for (int x = 0; x < width; ++x) {
+      const uint8_t shade = static_cast<uint8_t>(40 + 50 * x + 7 * rows);
+      Rgba texel{shade, static_cast<uint8_t>(200 - shade / 2), static_cast<uint8_t>(rows * 11), 255};
+      if (kind == 't') texel.a = 0;
+      if (kind == 'm') texel.a = x == 0 ? 0 : x == 1 ? 128 : x == width - 1 ? 0 : 255;
+      pixels.push_back(texel);
+    }
+    ++rows;
+  };
+  for (const char* kind = kinds; *kind; ++kind) add_row(*kind);
+  for (int i = 0; i < stripes; ++i) add_row(i % 2 ? 'o' : 't');
+  *height = rows;
+  return pixels;
+}
+
+TEST_F(SpriteTest, BlendedAtItsOwnSizeEveryPixelComesOutAsTheWholeBlendWould) {
+  const Rgba green{0, 255, 0, 255};
+  for (const int stripes : {0, 40}) {  // few runs of rows, and more than are worth drawing apart
+    int height = 0;
+    const std::vector<Rgba> picture = Rows(5, stripes, &height);
+    ASSERT_NE(sprite_load_from_memory(1, Png(5, height, picture), kSpriteKeepAlpha), 0);
+    for (const int quality : {0, 1}) {
+      sprite_quality(quality);
+      for (const int intensity : {255, 128}) {
+        SCOPED_TRACE(testing::Message() << stripes << " stripes, quality " << quality << ", intensity " << intensity);
+        x11_clear_screen(0, 255, 0);
+        sprite_display_blended(1, 7, 3, intensity);
+        const std::vector<uint32_t> seen = x11_read_screen(6, 2, 7, height + 2);
+        for (int y = 0; y < height + 2; ++y) {
+          for (int x = 0; x < 7; ++x) {
+            const bool inside = x >= 1 && x <= 5 && y >= 1 && y <= height;
+            const Rgba texel = inside ? picture[static_cast<size_t>(y - 1) * 5 + (x - 1)] : Rgba{0, 0, 0, 0};
+            ExpectBlended(seen[static_cast<size_t>(y) * 7 + x], texel, intensity, green,
+                          std::to_string(x) + "," + std::to_string(y));
+          }
+        }
+      }
+    }
+    // A flat colour fills every texel that is not transparent, opaque rows included.
+    x11_clear_screen(0, 255, 0);
+    sprite_display_blended(1, 0, 0, 255, 0xFF0000);
+    const std::vector<uint32_t> seen = x11_read_screen(0, 0, 5, height);
+    for (size_t i = 0; i < seen.size(); ++i) {
+      Rgba texel = picture[i];
+      texel.r = 0;
+      texel.g = 0;
+      texel.b = 255;
+      ExpectBlended(seen[i], texel, 255, green, std::to_string(i));
+    }
+  }
+  sprite_quality(0);
+}
+
+TEST_F(SpriteTest, AtItsOwnSizeASpriteShowsItsTexelsWhateverTheFiltering) {
+  // Neighbouring texels differ as much as they can: any filtering between them would show.
+  std::vector<Rgba> checks;
+  for (int i = 0; i < 16; ++i) checks.push_back((i + i / 4) % 2 ? Rgba{255, 255, 255, 255} : Rgba{0, 0, 255, 255});
+  ASSERT_NE(sprite_load_from_memory(1, Png(4, 4, checks)), 0);
+  sprite_quality(1);
+  sprite_display(1, 3, 5);
+  sprite_display_blended(1, 13, 5);
+  sprite_quality(0);
+  for (const int left : {3, 13}) {
+    const std::vector<uint32_t> seen = x11_read_screen(left, 5, 4, 4);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(seen[i], (i + i / 4) % 2 ? kWhite : kBlue) << left << ": " << i;
+  }
+}
+
 TEST_F(SpriteTest, RotationTurnsClockwiseAboutTheCentre) {
   ASSERT_NE(sprite_load_from_memory(1, Quadrants()), 0);
   sprite_zoom(1, 40, 40);
@@ -200,6 +287,21 @@ TEST_F(SpriteTest, GrabbedBlackBecomesTransparentAndScreenshotIsUpright) {
   EXPECT_EQ(picture.pixels, expected);
   EXPECT_EQ(sprite_save(2, u"", kImageFormatPng), 0);
   EXPECT_EQ(sprite_save(9, text_from_utf8(path), kImageFormatPng), 0);
+}
+
+TEST_F(SpriteTest, AnOpaqueGrabPutsBackExactlyWhatWasOnTheScreen) {
+  x11_clear_screen(0, 0, 0);
+  ASSERT_NE(sprite_load_from_memory(1, Quadrants()), 0);
+  sprite_display(1, 0, 0);
+  ASSERT_NE(sprite_grab(2, 0, 0, 3, 2, kSpriteKeepAlpha), 0);
+  const std::vector<uint32_t> grabbed = {kRed, kGreen, kBlack, kBlue, kWhite, kBlack};
+  x11_clear_screen(0, 255, 0);
+  sprite_display(2, 50, 50);
+  EXPECT_EQ(x11_read_screen(50, 50, 3, 2), grabbed);
+  // Black stays black, also blended: nothing of the grab is see-through.
+  x11_clear_screen(0, 255, 0);
+  sprite_display_blended(2, 50, 50);
+  EXPECT_EQ(x11_read_screen(50, 50, 3, 2), grabbed);
 }
 
 TEST_F(SpriteTest, DrawingOnASpriteReachesItsTextureUpright) {

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "runtime/media/ogg.h"
 #include "runtime/media/wav.h"
@@ -379,6 +380,42 @@ TEST_F(SoundTest, DamagedOggLoadsWhatCanBeDecodedAndEnds) {
   // Cut off in the middle: the samples up to the cut, no more.
   ASSERT_NE(sound_load_from_memory(kOtherSound, ogg, ogg.size() / 2), 0);
   EXPECT_LT(sound_length(kOtherSound), 88200 * 4);
+}
+
+TEST_F(SoundTest, BackgroundLoadsGiveTheSamplesOfALoadInTurn) {
+  // Two tracks side by side, one of them converted from mono 22050 Hz, and a damaged one.
+  const MemoryBlock stereo = EncodeWithOggenc(2, 44100, 60000);
+  const MemoryBlock mono = EncodeWithOggenc(1, 22050, 20000);
+  ASSERT_FALSE(stereo.empty() || mono.empty());
+  MemoryBlock damaged = stereo;
+  for (size_t i = damaged.size() / 2; i < damaged.size() / 2 + 200; ++i) damaged[i] ^= 0x5A;
+  for (const MemoryBlock* ogg : {&stereo, &mono, static_cast<const MemoryBlock*>(&damaged)}) {
+    ASSERT_NE(sound_load_from_memory(kTestSound, *ogg, ogg->size()), 0);
+    const std::vector<uint8_t> in_turn(sound_samples(kTestSound), sound_samples(kTestSound) + sound_length(kTestSound));
+    ASSERT_NE(sound_load_in_background(kTestSound, *ogg, ogg->size()), 0);
+    ASSERT_NE(sound_load_in_background(kOtherSound, stereo, stereo.size()), 0);
+    ASSERT_EQ(sound_finish_loading(kTestSound), 1);
+    ASSERT_EQ(sound_length(kTestSound), static_cast<int64_t>(in_turn.size()));
+    EXPECT_EQ(std::memcmp(sound_samples(kTestSound), in_turn.data(), in_turn.size()), 0);
+    // Played before it was waited for, a sound waits for its samples.
+    const int channel = sound_play(kOtherSound, kSoundNewChannel);
+    EXPECT_GE(channel, kSoundFirstChannel);
+    sound_stop(kOtherSound, channel);
+  }
+  // WAV data loads at once; a block no decoder opens is refused at once, keeping the old sound.
+  const MemoryBlock wav = MakeStereoWav(RampFrames(100));
+  ASSERT_NE(sound_load_in_background(kTestSound, wav, wav.size()), 0);
+  EXPECT_EQ(sound_finish_loading(kTestSound), 1);
+  EXPECT_EQ(sound_load_in_background(kTestSound, MemoryBlock(1000, 0x42), 1000), 0);
+  EXPECT_EQ(sound_length(kTestSound), 400);
+  EXPECT_EQ(sound_finish_loading(999), 0);  // no such sound
+  // Freed, or replaced, while still decoding: nothing is left behind.
+  ASSERT_NE(sound_load_in_background(kOtherSound, stereo, stereo.size()), 0);
+  sound_free(kOtherSound);
+  EXPECT_EQ(sound_finish_loading(kOtherSound), 0);
+  ASSERT_NE(sound_load_in_background(kOtherSound, stereo, stereo.size()), 0);
+  ASSERT_NE(sound_load_from_memory(kOtherSound, wav, wav.size()), 0);
+  EXPECT_EQ(sound_length(kOtherSound), 400);
 }
 
 TEST_F(SoundTest, UnreadableDataFailsAndKeepsTheOldSound) {
