@@ -193,8 +193,10 @@ void DrawCarousel() {
     sprite_display(LevelList[index].CardSprite, CarouselCardX(slot) + shift, GameDisplay.ScreenHeight / 2);
   }
   if (Menus.CarouselDirection == 0) return;
-  if (Menus.CarouselOffset < GameDisplay.ScreenWidth / 4) {
-    Menus.CarouselOffset += kCarouselStep;
+  // The cards move by whole steps and then the rest of the card spacing, so the scroll ends with
+  // every card where the next rest position puts it.
+  if (Menus.CarouselOffset < CarouselSpacing()) {
+    Menus.CarouselOffset = std::min<int64_t>(Menus.CarouselOffset + kCarouselStep, CarouselSpacing());
     return;
   }
   Menus.LevelIndex += Menus.CarouselDirection == 1 ? 1 : -1;
@@ -300,6 +302,11 @@ Text MinutesSeconds(int64_t milliseconds) {
   const int64_t seconds = milliseconds / 1000;
   auto two_digits = [](int64_t value) { return (value < 10 ? u"0" : u"") + str_from_int(value); };
   return two_digits(seconds / 60) + u":" + two_digits(seconds % 60);
+}
+
+int CarouselSpacing() {
+  const int card = GameDisplay.ScreenWidth / 4;
+  return card + card / 6;
 }
 
 // ---- The common panel machinery ----
@@ -450,9 +457,11 @@ void RenderGameComplete() {
   const PanelGeometry g = MenuPanelGeometry(SpriteGameComplete);
   if (!PanelBegin(u"game complete", g.Width, g.Height, g.Band)) return;
   PanelTitle(GameTitle(), g.TitleSize);
-  PanelParagraph(GameText(u"tGcCONGRATULATIONS") + u"\n\n" + GameText(u"tGcGAMECOMPLETE"), g.EntrySize, 0,
-                 g.Band + g.Gap, g.Width, g.Height - g.Band, kParagraphCentre, kWhite);
-  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, g.Band + 6 * g.Gap + 5 * g.EntrySize, kOrange);
+  // The text ends a gap above the OK row: a longer one is cut with an ellipsis, never drawn over it.
+  const int text_y = g.Band + g.Gap, ok_y = g.Band + 6 * g.Gap + 5 * g.EntrySize;
+  PanelParagraph(GameText(u"tGcCONGRATULATIONS") + u"\n\n" + GameText(u"tGcGAMECOMPLETE"), g.EntrySize, 0, text_y,
+                 g.Width, ok_y - g.Gap - text_y, kParagraphCentre, kWhite);
+  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, kOrange);
   PanelFinish(SpriteGameComplete);
 }
 

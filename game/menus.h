@@ -68,8 +68,12 @@ PanelPlace SlidePanelPlace(int state);
 int CarouselCardX(int slot);
 // The title background's place on the screen for its current size.
 void TitleBackgroundPosition(int* x, int* y);
-// "MM:SS" of a time in milliseconds (each part at least two digits).
+// A time in milliseconds as minutes and seconds, "MM:SS": the whole seconds, each part at least
+// two digits padded with "0", the minutes never cut ("123:04"); a negative time shows "00:00".
+// The one rule for every time the game shows.
 Text MinutesSeconds(int64_t milliseconds);
+// How far the carousel's cards move in one scroll: the spacing of two cards, CW + CW / 6.
+int CarouselSpacing();
 
 // ---- The common panel machinery, shared with the settings and credits panels ----
 

@@ -176,9 +176,11 @@ void RenderCredits() {
   const PanelGeometry g = CreditsGeometry();
   if (!PanelBegin(u"credits", g.Width, g.Height, g.Band)) return;
   PanelTitle(GameText(u"tCreditsTITLE"), g.TitleSize);
-  PanelParagraph(CreditsBody(), CreditsBodySize(), 0, g.Gap + g.Band, g.Width, g.Height - g.Band, kParagraphCentre,
+  // The text ends a gap above the OK row: a longer one is cut with an ellipsis, never drawn over it.
+  const int text_y = g.Gap + g.Band, ok_y = 5 * g.EntrySize + 6 * g.Gap + g.Band;
+  PanelParagraph(CreditsBody(), CreditsBodySize(), 0, text_y, g.Width, ok_y - g.Gap - text_y, kParagraphCentre,
                  kWhite);
-  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, 5 * g.EntrySize + 6 * g.Gap + g.Band, kOrange);
+  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, kOrange);
   PanelFinish(SpriteCredits);
 }
 

@@ -285,16 +285,18 @@ TEST_F(MenusTest, ScrollsStopAtTheEndsOfThePack) {
   EXPECT_EQ(Menus.CarouselDirection, 2);
 }
 
-TEST_F(MenusTest, AScrollAtFullHdTakesElevenFramesOf45Pixels) {
+TEST_F(MenusTest, AScrollMovesTheCardsBy45PixelsAFrameAndEndsAtTheirNextPlaces) {
   RenderAllLevelCards();
   GameState = LevelSelect;
   Menus.LevelIndex = 3;
   ASSERT_TRUE(StartCarouselScroll(1));
   std::vector<int64_t> offsets;
+  std::vector<uint32_t> last_frame;
   for (int frame = 0; frame < 20 && Menus.CarouselDirection != 0; ++frame) {
     offsets.push_back(Menus.CarouselOffset);
     x11_clear_screen(0, 255, 0);
     DrawTitleScreen();
+    last_frame = x11_read_screen(0, 542, 1920, 1);
     if (frame == 0) {
       // Every card is drawn 45 pixels further left.
       EXPECT_EQ(x11_screen_pixel(CarouselCardX(0) - 45 + 2, 542), kBandPixel);
@@ -302,12 +304,27 @@ TEST_F(MenusTest, AScrollAtFullHdTakesElevenFramesOf45Pixels) {
       EXPECT_EQ(x11_screen_pixel(CarouselCardX(1) - 45 + 2, 542), kBandPixel);
     }
   }
+  // Steps of 45 up to the card spacing of 480 + 80 pixels, the last step the rest of it.
   std::vector<int64_t> expected;
-  for (int64_t offset = 45; offset <= 495; offset += 45) expected.push_back(offset);
+  for (int64_t offset = 45; offset < 560; offset += 45) expected.push_back(offset);
+  expected.push_back(560);
   EXPECT_EQ(offsets, expected);
   EXPECT_EQ(Menus.LevelIndex, 4);
   EXPECT_EQ(Menus.CarouselOffset, 45);
-  // Backwards on a small screen: 256-pixel cards take 6 frames (45 .. 270).
+  // The scroll's last frame already shows the cards where they rest: no jump at its end.
+  // (Compared by where the cards' bands lie: the title background turns between frames.)
+  auto bands = [](const std::vector<uint32_t>& row) {
+    std::vector<int> at;
+    for (size_t x = 0; x < row.size(); ++x) {
+      if (row[x] == kBandPixel) at.push_back(static_cast<int>(x));
+    }
+    return at;
+  };
+  x11_clear_screen(0, 255, 0);
+  DrawTitleScreen();
+  EXPECT_FALSE(bands(last_frame).empty());
+  EXPECT_EQ(bands(x11_read_screen(0, 542, 1920, 1)), bands(last_frame));
+  // Backwards on a small screen: 256-pixel cards 298 pixels apart take 7 frames (45 .. 270, 298).
   SetScreenSize(1024, 576);
   ASSERT_TRUE(StartCarouselScroll(2));
   int frames = 0;
@@ -315,7 +332,7 @@ TEST_F(MenusTest, AScrollAtFullHdTakesElevenFramesOf45Pixels) {
     DrawTitleScreen();
     ++frames;
   }
-  EXPECT_EQ(frames, 6);
+  EXPECT_EQ(frames, 7);
   EXPECT_EQ(Menus.LevelIndex, 3);
 }
 

@@ -2,8 +2,14 @@
 // text, and the keeper's picture and move offset: everything that needs no screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "game/core/board.h"
 #include "game/play_screen.h"
@@ -62,6 +68,71 @@ TEST(PlayLayoutTest, EveryScreenShapeGetsItsGeometry) {
   }
 }
 
+// Classifies a screen's shape as the display does: its ratio to two decimals.
+int AspectOf(int width, int height) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(width) / height);
+  const std::pair<const char*, int> classes[] = {{"1.50", 0}, {"1.33", 1}, {"1.25", 2}, {"1.77", 3}, {"1.78", 3},
+                                                 {"1.60", 4}, {"1.89", 5}, {"1.90", 5}, {"2.37", 6}, {"2.38", 6},
+                                                 {"2.39", 6}};
+  for (const auto& [ratio, aspect] : classes) {
+    if (std::strcmp(text, ratio) == 0) return aspect;
+  }
+  return 7;
+}
+
+// Paints a screen the way a frame of the play screen covers it (HUD bar, filler tiles, board)
+// and returns the pixels left unpainted, the first of them in *first.
+int64_t Unpainted(const PlayLayout& l, int width, int height, std::string* first) {
+  std::vector<uint8_t> painted(static_cast<size_t>(width) * height, 0);
+  auto paint = [&](int64_t x, int64_t y, int64_t w, int64_t h) {
+    for (int64_t py = std::max<int64_t>(y, 0); py < std::min<int64_t>(y + h, height); ++py) {
+      for (int64_t px = std::max<int64_t>(x, 0); px < std::min<int64_t>(x + w, width); ++px) painted[py * width + px] = 1;
+    }
+  };
+  const int64_t t = l.TileSize;
+  paint(0, 0, width, l.HudHeight);
+  for (int64_t c = 0; c < l.FillLeftColumns; ++c) paint(l.FillLeftX + c * t, l.OffsetY, t, 15 * t);
+  for (int64_t c = 0; c < l.FillRightColumns; ++c) paint(l.FillRightX + c * t, l.OffsetY, t, 15 * t);
+  if (l.FillTopY != 0) paint(l.FillLeftX, l.FillTopY, l.FillAcross * t, t);
+  for (int64_t r = 0; r < l.FillBottomRows; ++r) paint(l.FillLeftX, l.FillBottomY + r * t, l.FillAcross * t, t);
+  paint(l.OffsetX, l.OffsetY, 30 * t, 15 * t);
+  int64_t count = 0;
+  for (size_t i = 0; i < painted.size(); ++i) {
+    if (painted[i]) continue;
+    if (count++ == 0) *first = std::to_string(i % width) + "," + std::to_string(i / width);
+  }
+  return count;
+}
+
+TEST(PlayLayoutTest, OnEveryScreenTheWholeBoardIsShownAndEveryPixelDrawn) {
+  std::vector<std::pair<int, int>> screens = {
+      {1024, 576},  {1024, 600},  {1024, 768},  {1280, 720},  {1280, 800},  {1280, 1024}, {1366, 768},
+      {1440, 900},  {1440, 960},  {1600, 900},  {1600, 1200}, {1680, 1050}, {1920, 1080}, {1920, 1200},
+      {1920, 1440}, {2048, 1080}, {2560, 1080}, {2560, 1440}, {2560, 1600}, {3440, 1440}, {3840, 1080},
+      {3840, 1600}, {3840, 2160}, {1080, 1920}, {1024, 1024}, {5120, 1440}, {1200, 1920}, {1024, 2000}};
+  // And a sweep of sizes between.
+  for (int width = 1024; width <= 3840; width += 389) {
+    for (int height = 576; height <= 2400; height += 277) screens.emplace_back(width, height);
+  }
+  for (const auto& [width, height] : screens) {
+    const int aspect = AspectOf(width, height);
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " class " + std::to_string(aspect));
+    const PlayLayout l = ComputeLayout(width, height, aspect);
+    ASSERT_GT(l.TileSize, 0);
+    EXPECT_GE(l.OffsetX, 0);
+    EXPECT_LE(l.OffsetX + 30 * l.TileSize, width);
+    EXPECT_GE(l.OffsetY, l.HudHeight);
+    EXPECT_LE(l.OffsetY + 15 * l.TileSize, height);
+    // The band above the board is at most one cell high: the filler row covers it.
+    EXPECT_LE(l.OffsetY - l.HudHeight, l.TileSize);
+    // Centred across the width.
+    EXPECT_LE(std::abs(width - 30 * l.TileSize - 2 * l.OffsetX), 1);
+    std::string first;
+    EXPECT_EQ(Unpainted(l, width, height, &first), 0) << "first unpainted pixel at " << first;
+  }
+}
+
 TEST(PlayLayoutTest, IconSlotsFormTwoRowsOfSixInTheTargetBox) {
   const PlayLayout l = ComputeLayout(1280, 720, 3);
   int64_t x = 0, y = 0;
@@ -80,15 +151,15 @@ TEST(PlayLayoutTest, IconSlotsFormTwoRowsOfSixInTheTargetBox) {
   EXPECT_LE(y + l.IconSize, l.HudHeight - l.Border3);
 }
 
-TEST(PlayLayoutTest, TimeTextShowsTwoCharactersOfMinutesAndSeconds) {
+TEST(PlayLayoutTest, TimeTextShowsAllTheMinutesAndTwoDigitsOfSeconds) {
   const struct {
     int64_t ms;
     const char16_t* text;
   } cases[] = {
       {0, u"00:00"},          {999, u"00:00"},         {65000, u"01:05"},
       {59999, u"00:59"},      {60000, u"01:00"},       {99 * 60000 + 59999, u"99:59"},
-      // Past 99 minutes only the first two characters of the minutes show.
-      {100 * 60000, u"10:00"}, {123 * 60000 + 4000, u"12:04"},
+      // Past 99 minutes every digit of the minutes shows, as on the panels.
+      {100 * 60000, u"100:00"}, {123 * 60000 + 4000, u"123:04"},
       // A clock read before the level's start shows no time.
       {-1500, u"00:00"},
   };
