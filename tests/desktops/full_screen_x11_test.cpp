@@ -5,20 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/display.h"
 #include "game/play_screen.h"
 #include "runtime/data/text.h"
 #include "runtime/display/image.h"
+#include "runtime/display/png.h"
 #include "tests/support/game_process.h"
 #include "tests/support/x11_display.h"
 
 namespace {
 
 constexpr int kStartTimeoutMs = 90000;
+constexpr int kHoldMs = 300;
 
 // The number the log gives for a label ("TileSize: \t\t64"), or -1.
 long LoggedNumber(const std::string& log, const std::string& label) {
@@ -37,6 +42,7 @@ struct Picture {
 };
 
 Picture Load(const std::string& path) {
+  png_decoder_register();
   Picture picture;
   const int64_t image = image_load(kNewObject, text_from_utf8(path));
   GdkPixbuf* pixbuf = image_handle(image);
@@ -85,20 +91,35 @@ TEST(FullScreen, OpensFillsTheDesktopAndDrawsEveryPixelOfTheLevel) {
   EXPECT_LE(left + 30 * tile, desktop.width);
   EXPECT_LE(top + 15 * tile, desktop.height);
 
-  game.Tap(XK_space);   // past the studio splash
-  game.Tap(XK_space);   // past the title: the main menu
-  game.Tap(XK_Return);  // Start: the carousel
-  ASSERT_GT(game.Screenshot(), 0);
-  game.Tap(XK_Return);  // the first level
-  ASSERT_GT(game.Screenshot(), 0);
+  // Keys are held long enough to be seen in a frame of a large software-drawn screen; each
+  // screenshot waits until every key before it has been handled.
+  auto press = [&](unsigned long key) { game.Tap(key, kHoldMs); };
+  press(XK_space);  // past the studio splash
+  ASSERT_GT(game.Screenshot(), 0) << game.Log();
+  press(XK_space);  // past the title: the main menu
+  ASSERT_GT(game.Screenshot(), 0) << game.Log();
+  press(XK_Return);  // Start: the carousel
+  ASSERT_GT(game.Screenshot(), 0) << game.Log();
+  press(XK_Return);  // the first level
+  ASSERT_GT(game.Screenshot(), 0) << game.Log();
   const std::string after_carousel = game.Screenshots().back();
-  game.Tap(XK_Escape);  // the in-game menu
-  ASSERT_GT(game.Screenshot(), 0);
+  press(XK_Escape);  // the in-game menu
+  ASSERT_GT(game.Screenshot(), 0) << game.Log();
   const std::string menu = game.Screenshots().back();
-  game.Tap(XK_Escape);  // back to the level
-  ASSERT_GT(game.Screenshot(), 0);
+  press(XK_Escape);  // back to the level
+  ASSERT_GT(game.Screenshot(), 0) << game.Log();
   const std::string after_menu = game.Screenshots().back();
 
+  // With CRATEVALE_KEEP_SCREENSHOTS naming a folder, the pictures are kept there to be looked at.
+  if (const char* keep = std::getenv("CRATEVALE_KEEP_SCREENSHOTS")) {
+    const std::string prefix = std::string(keep) + "/" + std::to_string(desktop.width) + "x" + std::to_string(desktop.height);
+    std::filesystem::create_directories(keep);
+    const std::pair<std::string, std::string> kept[] = {
+        {after_carousel, "-level.png"}, {menu, "-menu.png"}, {after_menu, "-level-again.png"}};
+    for (const auto& [from, suffix] : kept) {
+      std::filesystem::copy_file(from, prefix + suffix, std::filesystem::copy_options::overwrite_existing);
+    }
+  }
   const Picture first = Load(after_carousel), second = Load(after_menu);
   ASSERT_EQ(first.width, desktop.width);
   ASSERT_EQ(first.height, desktop.height);

@@ -52,13 +52,17 @@ const LayoutCase kLayouts[] = {
     {1440, 900, 4, {48, 0, 138, 90, 1, 7, 11, 34, 0, 0, 90, 858, 924, 154, 126, 236, 1204, 22, 11}},
     {1440, 960, 0, {48, 0, 154, 106, 0, 4, 7, 37, -48, 1440, 106, 874, 924, 154, 126, 236, 1204, 30, 6}},
     {2048, 1080, 5, {68, 4, 60, 60, 1, 5, 7, 23, -64, 2044, 0, 0, 1320, 220, 180, 328, 1720, 15, 32}},
-    {1280, 1080, 7, {42, 10, 162, 120, 2, 10, 15, 45, -32, 1270, 0, 792, 792, 132, 108, 248, 1032, 30, 5}},
-    // 21:9 has no rule of its own and is laid out like the other shapes.
-    {2560, 1080, 6, {85, 5, 205, 120, 2, 10, 15, 45, -80, 2555, 0, 1480, 1650, 275, 225, 410, 2150, 30, 28}},
-    // The widths with fixed layouts win over the shape; 1920 x 1200 gets rows of fillers below.
+    // Other shapes fill the band of one cell under the HUD, as the 3:2 screens do.
+    {1280, 1080, 7, {42, 10, 162, 120, 2, 10, 15, 45, -32, 1270, 120, 792, 792, 132, 108, 248, 1032, 30, 5}},
+    // 21:9 has no rule of its own and is laid out like the other shapes; the screen is too short
+    // for 85-pixel cells, so they shrink to 60 and the board is centred between filler columns.
+    {2560, 1080, 6, {60, 380, 180, 120, 2, 10, 15, 45, -40, 2180, 120, 1080, 1650, 275, 225, 410, 2150, 30, 28}},
+    // The fixed layouts hold at the heights they were made for; 1920 x 1200 gets rows of fillers
+    // below.
     {1920, 1200, 4, {64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 120, 1080, 1254, 209, 171, 286, 1634, 30, 10}},
-    {3840, 1600, 7, {128, 0, 240, 240, 4, 20, 30, 90, 0, 0, 0, 0, 2508, 418, 342, 572, 3268, 60, 21}},
-    {1920, 1440, 1, {64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 0, 0, 1254, 209, 171, 286, 1634, 26, 14}},
+    // Other heights take the rule of their shape.
+    {3840, 1600, 7, {88, 600, 265, 177, 2, 14, 22, 66, -16, 3240, 177, 1585, 2508, 418, 342, 572, 3268, 44, 37}},
+    {1920, 1440, 1, {64, 0, 224, 160, 1, 8, 12, 54, -64, 1920, 160, 1184, 1254, 209, 171, 286, 1634, 41, 2}},
 };
 
 TEST(PlayLayoutTest, EveryScreenShapeGetsItsGeometry) {
