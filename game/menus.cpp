@@ -217,7 +217,7 @@ bool Step(int* choice, int delta, int last) {
 // ---- Geometry ----
 
 PanelGeometry MenuPanelGeometry(int sprite) {
-  const int sw = GameDisplay.ScreenWidth;
+  const int sw = PanelBasisWidth();
   PanelGeometry g;
   g.Band = sw / 24;
   g.TitleSize = sw / 72;
@@ -281,7 +281,7 @@ PanelPlace SlidePanelPlace(int state) {
 }
 
 int CarouselCardX(int slot) {
-  const int sw = GameDisplay.ScreenWidth, cw = sw / 4;
+  const int sw = GameDisplay.ScreenWidth, cw = PanelBasisWidth() / 4;
   switch (slot) {
     case -2: return sw / 2 - 2 * cw - cw / 2 - cw / 6 - cw / 6;
     case -1: return sw / 2 - cw - cw / 2 - cw / 6;
@@ -304,8 +304,12 @@ Text MinutesSeconds(int64_t milliseconds) {
   return two_digits(seconds / 60) + u":" + two_digits(seconds % 60);
 }
 
+int PanelBasisWidth() {
+  return static_cast<int>(std::min<int64_t>(GameDisplay.ScreenWidth, 2 * int64_t{GameDisplay.ScreenHeight}));
+}
+
 int CarouselSpacing() {
-  const int card = GameDisplay.ScreenWidth / 4;
+  const int card = PanelBasisWidth() / 4;
   return card + card / 6;
 }
 

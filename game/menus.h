@@ -72,6 +72,9 @@ void TitleBackgroundPosition(int* x, int* y);
 // two digits padded with "0", the minutes never cut ("123:04"); a negative time shows "00:00".
 // The one rule for every time the game shows.
 Text MinutesSeconds(int64_t milliseconds);
+// The width the panels and level cards are sized from: the screen's width, but no more than twice
+// its height, so that on wider screens (21:9, 32:9) they stay as high as the screen has room for.
+int PanelBasisWidth();
 // How far the carousel's cards move in one scroll: the spacing of two cards, CW + CW / 6.
 int CarouselSpacing();
 

@@ -100,7 +100,7 @@ void SetReopenFunction(ReopenFunction reopen) { SettingsModule.Reopen = reopen ?
 // The settings and credits panels are a third of the screen's width high with six rows of
 // entries; only their widths differ.
 PanelGeometry SixRowGeometry(int width) {
-  const int w = GameDisplay.ScreenWidth;
+  const int w = PanelBasisWidth();
   PanelGeometry g;
   g.Width = width;
   g.Height = w / 3;
@@ -111,11 +111,11 @@ PanelGeometry SixRowGeometry(int width) {
   return g;
 }
 
-PanelGeometry SettingsGeometry() { return SixRowGeometry(static_cast<int>(std::lround(GameDisplay.ScreenWidth / 1.8))); }
+PanelGeometry SettingsGeometry() { return SixRowGeometry(static_cast<int>(std::lround(PanelBasisWidth() / 1.8))); }
 
-PanelGeometry CreditsGeometry() { return SixRowGeometry(GameDisplay.ScreenWidth / 2); }
+PanelGeometry CreditsGeometry() { return SixRowGeometry(PanelBasisWidth() / 2); }
 
-int CreditsBodySize() { return GameDisplay.ScreenWidth / 96; }
+int CreditsBodySize() { return PanelBasisWidth() / 96; }
 
 Text CreditsBody() {
   const Text address = kStudioAddress;
