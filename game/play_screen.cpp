@@ -93,8 +93,12 @@ void SetFixedLayout(PlayLayout& layout, int64_t scale) {
 void SetScaledLayout(PlayLayout& layout, int64_t width, int64_t height, int aspect) {
   int64_t tile = width / kBoardWidth;
   // A screen too short for a board of the width's cells gets smaller cells: the board's last row
-  // stays on the screen, with the HUD and the band of one cell above the board.
-  const int64_t hud = height / 9;
+  // stays on the screen, with the HUD and the band of one cell above the board. On the shapes
+  // without a rule of their own the HUD is no higher than a 16:9 screen of that width has it
+  // (its texts are sized from its height, and the boxes from the width: on a narrow or portrait
+  // screen a ninth of the height would give the clock more digits than its box holds).
+  const bool own_rule = aspect == kAspect3x2 || aspect == kAspect4x3 || aspect == kAspect5x4;
+  const int64_t hud = own_rule ? height / 9 : std::min(height / 9, width / 16);
   switch (aspect) {
     case kAspect16x9:
     case kAspect17x9:

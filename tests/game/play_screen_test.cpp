@@ -52,8 +52,9 @@ const LayoutCase kLayouts[] = {
     {1440, 900, 4, {48, 0, 138, 90, 1, 7, 11, 34, 0, 0, 90, 858, 924, 154, 126, 236, 1204, 22, 11}},
     {1440, 960, 0, {48, 0, 154, 106, 0, 4, 7, 37, -48, 1440, 106, 874, 924, 154, 126, 236, 1204, 30, 6}},
     {2048, 1080, 5, {68, 4, 60, 60, 1, 5, 7, 23, -64, 2044, 0, 0, 1320, 220, 180, 328, 1720, 15, 32}},
-    // Other shapes fill the band of one cell under the HUD, as the 3:2 screens do.
-    {1280, 1080, 7, {42, 10, 162, 120, 2, 10, 15, 45, -32, 1270, 120, 792, 792, 132, 108, 248, 1032, 30, 5}},
+    // Other shapes fill the band of one cell under the HUD, as the 3:2 screens do, with a HUD
+    // no higher than a 16:9 screen of the width has: the clock fits its box.
+    {1280, 1080, 7, {42, 10, 122, 80, 1, 6, 10, 30, -32, 1270, 80, 752, 792, 132, 108, 248, 1032, 20, 15}},
     // 21:9 has no rule of its own and is laid out like the other shapes; the screen is too short
     // for 85-pixel cells, so they shrink to 60 and the board is centred between filler columns.
     {2560, 1080, 6, {60, 380, 180, 120, 2, 10, 15, 45, -40, 2180, 120, 1080, 1650, 275, 225, 410, 2150, 30, 28}},
@@ -130,6 +131,8 @@ TEST(PlayLayoutTest, OnEveryScreenTheWholeBoardIsShownAndEveryPixelDrawn) {
     EXPECT_LE(l.OffsetY + 15 * l.TileSize, height);
     // The band above the board is at most one cell high: the filler row covers it.
     EXPECT_LE(l.OffsetY - l.HudHeight, l.TileSize);
+    // The clock's five characters (about 0.6 of the text size each) fit the time box.
+    EXPECT_LE(l.HudFontSize * 3, l.TimeWidth - 2 * l.Border3);
     // Centred across the width.
     EXPECT_LE(std::abs(width - 30 * l.TileSize - 2 * l.OffsetX), 1);
     std::string first;
