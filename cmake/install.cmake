@@ -8,6 +8,8 @@
 #   share/icons/hicolor/    the icon at 48, 64, 128 and 256 pixels, drawn at build time
 #   share/metainfo/         the AppStream description
 #   share/man/man6/         the manual page
+#   share/doc/cratevale/    the copyright file (both licences, in the Debian machine-readable
+#                           format) and the changelog
 # Nothing is installed for the game to write into: without a preferences file beside the
 # executable it keeps its files in the player's home folder.
 
@@ -17,6 +19,9 @@ set(CRATEVALE_GAME_FOLDER lib/games/cratevale)
 set(CRATEVALE_WEB_BASE "https://cratevale.example/" CACHE STRING
     "Web address (ending in /) where the repository's docs/ folder is published")
 set(CRATEVALE_ICON_SIZES 48 64 128 256)
+# Who answers for the package: its Maintainer field, the copyright file's contact and the
+# changelog's signature.
+set(CRATEVALE_MAINTAINER "Torvelin game studio <packages@torvelin.example>")
 set(packaging_source ${CMAKE_SOURCE_DIR}/packaging)
 set(packaging_build ${CMAKE_BINARY_DIR}/packaging)
 
@@ -41,7 +46,41 @@ add_custom_command(
   DEPENDS ${packaging_source}/cratevale.6
   COMMENT "Compressing the manual page"
   VERBATIM)
-add_custom_target(desktop_files ALL DEPENDS ${icon_files} ${packaging_build}/cratevale.6.gz)
+# The changelog, compressed the same way.
+add_custom_command(
+  OUTPUT ${packaging_build}/changelog.gz
+  COMMAND sh -c "gzip -9 -n -c \"$1\" > \"$2\"" sh ${packaging_source}/changelog
+          ${packaging_build}/changelog.gz
+  DEPENDS ${packaging_source}/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(desktop_files ALL
+                  DEPENDS ${icon_files} ${packaging_build}/cratevale.6.gz ${packaging_build}/changelog.gz)
+
+# The copyright file: the header and file paragraphs of packaging/copyright.in, then the full
+# texts of both licences, taken from LICENSE (the MIT text) and data/LICENSE (the CC-BY-4.0
+# text) so that the package always carries the repository's own licence texts.
+function(cratevale_license_paragraph variable file first_line)
+  file(READ ${file} text)
+  string(FIND "${text}" "${first_line}" start)
+  if(start LESS 0)
+    message(FATAL_ERROR "${file} holds no line \"${first_line}\"")
+  endif()
+  string(SUBSTRING "${text}" ${start} -1 text)
+  string(STRIP "${text}" text)
+  # Every line is indented by one blank; an empty line becomes " ." (the format's blank line).
+  string(REGEX REPLACE "\n" "\n " text " ${text}")
+  string(REGEX REPLACE "\n \n" "\n .\n" text "${text}")
+  string(REGEX REPLACE "\n \n" "\n .\n" text "${text}")
+  set(${variable} "${text}" PARENT_SCOPE)
+endfunction()
+cratevale_license_paragraph(CRATEVALE_MIT_TEXT ${CMAKE_SOURCE_DIR}/LICENSE
+                            "Permission is hereby granted")
+cratevale_license_paragraph(CRATEVALE_CC_BY_TEXT ${CMAKE_SOURCE_DIR}/data/LICENSE
+                            "Creative Commons Attribution 4.0 International Public License")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/data/LICENSE)
+configure_file(${packaging_source}/copyright.in ${packaging_build}/copyright @ONLY)
 
 configure_file(${packaging_source}/${CRATEVALE_APP_ID}.metainfo.xml.in
                ${packaging_build}/${CRATEVALE_APP_ID}.metainfo.xml @ONLY)
@@ -52,6 +91,14 @@ file(MAKE_DIRECTORY ${packaging_build}/games)
 file(CREATE_LINK ../${CRATEVALE_GAME_FOLDER}/cratevale ${packaging_build}/games/cratevale SYMBOLIC)
 
 install(TARGETS cratevale RUNTIME DESTINATION ${CRATEVALE_GAME_FOLDER})
+# A stripped install (the package's) also drops the compilers' version notes, as Debian's
+# own packages do.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CRATEVALE_GAME_FOLDER}/cratevale\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
 install(FILES ${CRATEVALE_PACK_DIR}/Cratevale.data ${CRATEVALE_PACK_DIR}/Cratevale.maps
               ${CRATEVALE_PACK_DIR}/Cratevale.languages
         DESTINATION ${CRATEVALE_GAME_FOLDER})
@@ -60,13 +107,15 @@ install(FILES ${packaging_source}/${CRATEVALE_APP_ID}.desktop DESTINATION share/
 install(DIRECTORY ${packaging_build}/icons/ DESTINATION share/icons/hicolor)
 install(FILES ${packaging_build}/${CRATEVALE_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 install(FILES ${packaging_build}/cratevale.6.gz DESTINATION share/man/man6)
+install(FILES ${packaging_build}/copyright ${packaging_build}/changelog.gz
+        DESTINATION share/doc/cratevale)
 
 # The Debian package: `cpack -G DEB` in the build folder. dpkg-shlibdeps finds the runtime
 # libraries the executable needs and names their packages in Depends.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME cratevale)
 set(CPACK_PACKAGE_VENDOR "Torvelin game studio")
-set(CPACK_PACKAGE_CONTACT "Torvelin game studio")
+set(CPACK_PACKAGE_CONTACT "${CRATEVALE_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "crate-pushing puzzle game")
 set(CPACK_PACKAGE_DESCRIPTION

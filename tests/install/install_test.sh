@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the built game into a temporary DESTDIR and checks the installed tree file by file,
 # validates the desktop entry and the AppStream metainfo, then builds the Debian package and
-# checks its contents and its library dependencies.
+# checks its contents, its library dependencies, its copyright file and that lintian finds no
+# error and no warning in it.
 # Usage: install_test.sh <build folder> [--full-game]
 # --full-game also requires Depends to name the packages of the libraries the complete game
 # draws, plays and reads with; without it only what the executable links today is checked.
 set -euo pipefail
 build=$(cd "$1" && pwd)
+build_source=$(sed -n 's/^CMAKE_HOME_DIRECTORY:INTERNAL=//p' "$build/CMakeCache.txt")
 full_game=0
 [ "${2:-}" = --full-game ] && full_game=1
 tmp=$(mktemp -d)
@@ -23,6 +25,7 @@ expected_files=(
   "usr/share/applications/$app_id.desktop"
   "usr/share/metainfo/$app_id.metainfo.xml"
   usr/share/man/man6/cratevale.6.gz
+  usr/share/doc/cratevale/copyright usr/share/doc/cratevale/changelog.gz
 )
 for size in "${icon_sizes[@]}"; do
   expected_files+=("usr/share/icons/hicolor/${size}x${size}/apps/cratevale.png")
@@ -109,17 +112,18 @@ appstreamcli validate --no-net "$metainfo" || fail "appstreamcli rejects the met
 grep -q '<content_rating type="oars-1.1"' "$metainfo" || fail "the metainfo has no content rating"
 grep -q 'docs/screenshot-menu.png</image>' "$metainfo" || fail "the metainfo has no menu screenshot"
 grep -q 'docs/screenshot-level.png</image>' "$metainfo" || fail "the metainfo has no level screenshot"
+grep -qF '<project_license>MIT AND CC-BY-4.0</project_license>' "$metainfo" ||
+  fail "the metainfo does not name the code's and the content's licences"
 man_warnings=$(zcat "$root/usr/share/man/man6/cratevale.6.gz" | groff -man -Tutf8 -ww -z 2>&1)
 [ -z "$man_warnings" ] || fail "groff warns about the manual page: $man_warnings"
 manual=$(zcat "$root/usr/share/man/man6/cratevale.6.gz" | groff -man -Tutf8 -rLL=200n -rHY=0 -P-cbou)
-for word in /LOG Cratevale.prefs Cratevale.scores "Log YYYY-MM-DD--hh-mm-ss.log" \
+for word in /LOG --help --version Cratevale.prefs Cratevale.scores "Log YYYY-MM-DD--hh-mm-ss.log" \
   "Cratevale DD-MM-YYYY hh-mm-ss.png" Return Escape "Arrow keys"; do
   grep -qF -- "$word" <<<"$manual" || fail "the manual page does not mention $word"
 done
 
-# 3. The Debian package. Uncompressed, so that most of cpack's time is the install it repeats.
-cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/package" \
-  -D CPACK_DEBIAN_COMPRESSION_TYPE=none >"$tmp/cpack.log" 2>&1 ||
+# 3. The Debian package, made as a packager makes it (lintian rejects an uncompressed one).
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$tmp/package" >"$tmp/cpack.log" 2>&1 ||
   { cat "$tmp/cpack.log" >&2; fail "cpack failed"; exit 1; }
 debs=("$tmp"/package/cratevale_*.deb)
 [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || { fail "cpack made no cratevale_*.deb"; exit 1; }
@@ -166,6 +170,49 @@ for package in "${required[@]}"; do
 done
 dpkg-deb -x "$deb" "$tmp/unpacked"
 check_tree "$tmp/unpacked" "package"
+
+# The installed command answers --version with the package's version, without a display.
+version=$(dpkg-deb -f "$deb" Version)
+answer=$(cd "$tmp" && env -u DISPLAY -u WAYLAND_DISPLAY HOME="$tmp/no-home" \
+  "$tmp/unpacked/usr/games/cratevale" --version) || fail "cratevale --version failed"
+[ "$answer" = "Cratevale $version" ] || fail "cratevale --version says '$answer', the package is $version"
+[ ! -e "$tmp/no-home" ] || fail "cratevale --version wrote into HOME"
+
+# 4. The copyright file is in the machine-readable format and carries the repository's licence
+# texts in full; the changelog is the package's.
+copyright="$tmp/unpacked/usr/share/doc/cratevale/copyright"
+head -n 1 "$copyright" | grep -qxF \
+  'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "the copyright file does not declare the machine-readable format"
+# The text of one stand-alone License paragraph, unfolded back into plain lines.
+license_paragraph() {
+  awk -v name="$1" '
+    paragraph_start && $0 == "License: " name { inside = 1; paragraph_start = 0; next }
+    { paragraph_start = ($0 == "") }
+    /^[^ ]/ || /^$/ { inside = 0 }
+    inside { line = substr($0, 2); print (line == "." ? "" : line) }' "$copyright"
+}
+[ "$(license_paragraph Expat)" = "$(sed -n '/^Permission is hereby granted/,$p' "$build_source/LICENSE")" ] ||
+  fail "the copyright file's Expat text differs from the MIT text in LICENSE"
+[ "$(license_paragraph CC-BY-4.0)" = \
+  "$(sed -n '/^Creative Commons Attribution 4.0 International Public License$/,$p' "$build_source/data/LICENSE")" ] ||
+  fail "the copyright file's CC-BY-4.0 text differs from data/LICENSE"
+grep -q 'Section 8 -- Interpretation' "$copyright" || fail "the CC-BY-4.0 text is not complete"
+grep -qx 'Files: data/\*' "$copyright" || fail "the copyright file does not cover data/"
+grep -qx 'Copyright: 2026 Torvelin game studio' "$copyright" || fail "the copyright file's notice"
+changelog_head=$(zcat "$tmp/unpacked/usr/share/doc/cratevale/changelog.gz" | head -n 1)
+[[ "$changelog_head" == "cratevale ($version) "* ]] ||
+  fail "the changelog's latest entry is not for $version: $changelog_head"
+[[ "$(dpkg-deb -f "$deb" Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^@\>]+\>$ ]] ||
+  fail "the maintainer has no contact address: $(dpkg-deb -f "$deb" Maintainer)"
+
+# 5. lintian accepts the package: no error and no warning (informational tags are shown).
+if ! lintian_output=$(lintian --display-info --fail-on error,warning "$deb" 2>&1) ||
+  grep -qE '^[EW]: ' <<<"$lintian_output"; then
+  fail "lintian reports errors or warnings"
+fi
+lintian_output=$(grep -vxF 'running with root privileges is not recommended!' <<<"$lintian_output" || true)
+[ -z "$lintian_output" ] || { echo "lintian:"; echo "$lintian_output"; }
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -57,6 +57,31 @@ TEST_F(LevelBuild, ProvesTheLevelsOfTheIndexInItsOrder) {
   EXPECT_TRUE(built[1].solution.solved);
 }
 
+// The build's depth table: proven pushes, start bound and their difference per level, and a
+// dash where the pushes are not proved the fewest.
+TEST_F(LevelBuild, PrintsEachLevelsPushesBoundAndDepth) {
+  folder.Write("two.txt", "Title: tLevelTWO\n#######\n###.  #\n#@$   #\n###   #\n#######\n");
+  ASSERT_TRUE(Prove());
+  EXPECT_EQ(built[0].bound, 2);
+  EXPECT_EQ(LevelDepth(built[0]), 0);
+  EXPECT_EQ(built[1].bound, 2);
+  EXPECT_EQ(LevelDepth(built[1]), 2);
+  std::string table = DepthTable(built);
+  EXPECT_EQ(table,
+            "level source         crates pushes bound depth\n"
+            "01    one                 1      2     2     0\n"
+            "02    two                 1      4     2     2\n");
+  built[1].solution.fewest_pushes = false;
+  EXPECT_EQ(LevelDepth(built[1]), -1);
+  EXPECT_NE(DepthTable(built).find("      4     2     -\n"), std::string::npos);
+  // Only a folder that reaches the expert tier has a line for it.
+  EXPECT_EQ(ExpertTierSummary(built), "");
+  built.resize(kFirstExpertLevel + 1, built[0]);
+  built[kFirstExpertLevel] = built[1];
+  built[kFirstExpertLevel].solution.fewest_pushes = true;
+  EXPECT_EQ(ExpertTierSummary(built), "expert tier, levels 45-46: least depth 0, 0 levels 20 or more deep\n");
+}
+
 TEST_F(LevelBuild, NamesEveryLevelThatFailsAndWhy) {
   folder.Write("order.txt", "one\ntwo\nthree\nfour\nfive\n");
   folder.Write("one.txt", "Title: tLevelONE\n#######\n#@ $ .\n#######\n");

@@ -14,7 +14,9 @@
 #include "runtime/data/pack.h"
 #include "tests/support/levels_support.h"
 #include "tools/levels/level_art.h"
+#include "tools/levels/level_build.h"
 #include "tools/levels/level_proofs.h"
+#include "tools/levels/level_source.h"
 
 namespace {
 
@@ -178,6 +180,24 @@ TEST_F(MapPack, TheExpertTierIsLongAndRisesInEffort) {
     previous = record.proof_expanded;
   }
   EXPECT_GE(long_ones, 3);
+}
+
+// Every level the build proves push-optimal has a depth, its pushes less its start bound, and
+// the bound never exceeds the pushes; every expert level is so proved.
+TEST(ExpertTier, EveryLevelHasItsDepth) {
+  std::vector<BuiltLevel> built;
+  std::vector<std::string> problems;
+  ASSERT_TRUE(ProveLevelFolder(std::string(CRATEVALE_SOURCE_DIR) + "data/levels", built, problems, true));
+  ASSERT_GE(built.size(), kFirstExpertLevel + 9);
+  for (size_t i = 0; i < built.size(); ++i) {
+    const BuiltLevel& entry = built[i];
+    SCOPED_TRACE(entry.name + " " + entry.source);
+    EXPECT_TRUE(entry.from_record);  // the build need not search
+    EXPECT_TRUE(entry.solution.fewest_pushes);
+    EXPECT_LE(entry.bound, entry.solution.pushes);
+    EXPECT_EQ(LevelDepth(entry), entry.solution.pushes - entry.bound);
+  }
+  EXPECT_NE(DepthTable(built).find("expert tier, levels 45-"), std::string::npos);
 }
 
 }  // namespace

@@ -102,6 +102,31 @@ TEST(LevelSource, NamesEveryReasonALevelCannotBePlayed) {
   }
 }
 
+TEST(LevelSource, FindsLoneWallPiecesInsideTheWalls) {
+  EXPECT_EQ(LoneWallPieces(Parse("Title: tLevelX\n#######\n#@ $ .#\n#######\n")), 0);
+  // A pillar with floor all round counts; a wall piece of two cells and a spur of the outer wall
+  // do not.
+  Level level = Parse(
+      "Title: tLevelX\n#########\n#@      #\n# #  ## #\n#   $  .#\n#    #  #\n#########\n");
+  EXPECT_EQ(LoneWallPieces(level), 1);
+}
+
+// Two levels differ in the fewest cells over every overlay and mirror image.
+TEST(LevelSource, MeasuresHowManyCellsTwoLevelsDifferIn) {
+  Level a = Parse("Title: tLevelX\n#######\n#@ $ .#\n#  #  #\n#######\n");
+  Level mirrored = Parse("Title: tLevelY\n#######\n#. $ @#\n#  #  #\n#######\n");
+  Level padded = Parse("Title: tLevelY\n\n   #######\n   #@ $ .#\n   #  #  #\n   #######\n");
+  Level moved = Parse("Title: tLevelX\n#######\n#@  $.#\n#  #  #\n#######\n");
+  EXPECT_EQ(LevelDifference(a, a), 0);
+  EXPECT_EQ(LevelDifference(a, mirrored), 0);
+  EXPECT_EQ(LevelDifference(a, padded), 0);
+  EXPECT_EQ(LevelDifference(a, moved), 2);
+  EXPECT_EQ(LevelDifference(moved, a), 2);
+  // A level inside a larger one differs by the larger one's extra floor.
+  Level larger = Parse("Title: tLevelX\n#######\n#@ $ .#\n#  #  #\n#     #\n#######\n");
+  EXPECT_EQ(LevelDifference(a, larger), 5);
+}
+
 TEST(LevelSource, WritesTheNotationBack) {
   Level level = Parse(kSmallLevel);
   EXPECT_EQ(LevelToText(level), "#######\n#.@ $ #\n#  *  #\n#######\n");
@@ -160,6 +185,27 @@ TEST(LevelSolver, FindsTheFewestPushesAndMoves) {
   }
 }
 
+// Here the fewest moves take six pushes and the fewest pushes are four: the level is recorded
+// with four, so that its figures say what the level needs, and its start bound is met.
+TEST(LevelSolver, RecordsTheFewestPushesWhenTheShortestWalkNeedsMore) {
+  Level level = Parse("Title: tLevelX\n #######\n #  .  #\n## $#$ ##\n# @   . #\n#   #   #\n#########\n");
+  Solution solution = SolveLevel(level);
+  ASSERT_TRUE(solution.solved);
+  EXPECT_TRUE(solution.fewest_pushes);
+  EXPECT_FALSE(solution.fewest_moves);
+  EXPECT_EQ(solution.pushes, 4);
+  int pushes = 0;
+  EXPECT_EQ(ReplayMoves(level, solution.moves, &pushes), 1);
+  EXPECT_EQ(pushes, 4);
+  EXPECT_EQ(StartBound(level), 4);
+  // The bound ignores the keeper: here, shut in behind the crate, he must push it past the
+  // corner to get round it, two pushes beyond the bound.
+  Level detour = Parse("Title: tLevelX\n#######\n###.  #\n#@$   #\n###   #\n#######\n");
+  EXPECT_EQ(StartBound(detour), 2);
+  EXPECT_EQ(SolveLevel(detour).pushes, 4);
+  EXPECT_EQ(StartBound(Parse("Title: tLevelX\n#####\n#@$.#\n#####\n#  .#\n#####\n")), kNoBound);
+}
+
 TEST(LevelSolver, ProvesDeadlockedLevelsUnsolvable) {
   const char* maps[] = {
       "######\n#$   #\n#@  .#\n######\n",               // a crate in a corner from the start
@@ -208,6 +254,44 @@ TEST(LevelGenerator, OffersOnlySolvableLevelsAndRepeatsItselfForASeed) {
     std::vector<Candidate> again = GenerateLevels(settings);
     ASSERT_EQ(again.size(), candidates.size());
     EXPECT_EQ(LevelToText(again[0].level), LevelToText(candidates[0].level));
+  }
+}
+
+// Searching for depth, every family's candidates are proved push-optimal by the solver in
+// exactly the pushes reverse play counted, lie at least the asked depth beyond their start
+// bound, keep no lone wall pieces, and come deepest first.
+TEST(LevelGenerator, FindsDeepLevelsInEveryFamilyAndRanksThemByDepth) {
+  for (int family = 0; family < kRoomFamilies; ++family) {
+    GeneratorSettings settings;
+    settings.family = static_cast<RoomFamily>(family);
+    settings.crates = 3;
+    settings.width = 9;
+    settings.height = 7;
+    settings.obstacles = 4;
+    settings.attempts = 6;
+    settings.search_limit = 100000;
+    settings.seed = 3;
+    settings.min_depth = 2;
+    settings.min_pushes = 12;
+    std::vector<Candidate> candidates = GenerateLevels(settings);
+    SCOPED_TRACE(RoomFamilyName(settings.family));
+    EXPECT_FALSE(candidates.empty());
+    for (size_t i = 0; i < candidates.size(); ++i) {
+      const Candidate& c = candidates[i];
+      SCOPED_TRACE(LevelToText(c.level));
+      EXPECT_EQ(LevelProblem(c.level), "");
+      EXPECT_TRUE(c.solution.fewest_pushes);
+      EXPECT_EQ(c.solution.pushes, c.reverse_pushes);
+      EXPECT_GE(c.solution.pushes, settings.min_pushes);
+      EXPECT_EQ(c.bound, StartBound(c.level));
+      EXPECT_EQ(c.depth, c.solution.pushes - c.bound);
+      EXPECT_GE(c.depth, settings.min_depth);
+      EXPECT_EQ(LoneWallPieces(c.level), 0);
+      EXPECT_EQ(ReplayMoves(c.level, c.solution.moves), 1);
+      if (i > 0) {
+        EXPECT_GE(candidates[i - 1].depth, c.depth);
+      }
+    }
   }
 }
 

@@ -17,7 +17,22 @@ struct BuiltLevel {
   double seconds = 0;  // time taken to prove it
   uint64_t hash = 0;   // SourceHash of its source
   bool from_record = false;  // the proof came from proofs.tsv
+  int bound = 0;       // StartBound of the level
 };
+
+// How far a level's proven fewest pushes lie beyond its start bound; -1 when the solution is
+// not proved to have the fewest pushes.
+int LevelDepth(const BuiltLevel& entry);
+
+// The expert tier begins with this level (its place in play order, counted from 1).
+constexpr size_t kFirstExpertLevel = 45;
+
+// The depth table the build prints: per level its name, source, crates, proven fewest pushes,
+// start bound and depth, then the expert tier's line (ExpertTierSummary).
+std::string DepthTable(const std::vector<BuiltLevel>& built);
+// The expert tier's figures in one line: its least depth and how many levels are 20 or more
+// deep; empty when there are no levels from kFirstExpertLevel on.
+std::string ExpertTierSummary(const std::vector<BuiltLevel>& built);
 
 // Reads the folder's order.txt, every level source it names and titles.tsv, and proves every
 // level solvable. Each problem found is one line in `problems`, naming the level and the

@@ -1,7 +1,10 @@
 // Building the map pack from a level folder (see level_build.h).
 #include "tools/levels/level_build.h"
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -51,6 +54,7 @@ std::string LoadAndSolve(const fs::path& path, const ProofRecord* record, BuiltL
   std::string problem = ParseLevelSource(text, level);
   if (problem.empty()) problem = LevelProblem(level);
   if (!problem.empty()) return problem;
+  entry.bound = StartBound(level);
   entry.from_record = TakeRecord(record, entry, solution);
   if (!entry.from_record) solution = SolveLevel(level);
   if (!solution.solved) return "no solution (" + solution.failure + ")";
@@ -117,6 +121,38 @@ bool ProveLevelFolder(const std::string& folder, std::vector<BuiltLevel>& built,
   else if (!(problem = TitleTableProblem(titles_text, keys)).empty())
     problems.push_back(problem);
   return problems.empty();
+}
+
+int LevelDepth(const BuiltLevel& entry) {
+  if (!entry.solution.fewest_pushes || entry.bound >= kNoBound) return -1;
+  return entry.solution.pushes - entry.bound;
+}
+
+std::string DepthTable(const std::vector<BuiltLevel>& built) {
+  std::string table = "level source         crates pushes bound depth\n";
+  char line[128];
+  for (const BuiltLevel& entry : built) {
+    int depth = LevelDepth(entry);
+    std::string shown = depth < 0 ? "-" : std::to_string(depth);
+    std::snprintf(line, sizeof line, "%-5s %-14s %6zu %6d %5d %5s\n", entry.name.c_str(), entry.source.c_str(),
+                  entry.level.crates.size(), entry.solution.pushes, entry.bound, shown.c_str());
+    table += line;
+  }
+  return table + ExpertTierSummary(built);
+}
+
+std::string ExpertTierSummary(const std::vector<BuiltLevel>& built) {
+  if (built.size() < kFirstExpertLevel) return {};
+  int least = INT_MAX, deep = 0;
+  for (size_t i = kFirstExpertLevel - 1; i < built.size(); ++i) {
+    int depth = LevelDepth(built[i]);
+    least = std::min(least, depth);
+    deep += depth >= 20;
+  }
+  char line[128];
+  std::snprintf(line, sizeof line, "expert tier, levels %zu-%zu: least depth %d, %d levels 20 or more deep\n",
+                kFirstExpertLevel, built.size(), least, deep);
+  return line;
 }
 
 std::string ProofTableOf(const std::vector<BuiltLevel>& built) {

@@ -1,6 +1,7 @@
-// The level generator used while writing the game's levels: it builds a random room, puts
-// crates on targets and pulls them away by reverse play (every position so reached can be
-// solved by pushing), then ranks the candidates by the solver's solution. Its results are starting points that a person curates; the build never runs it.
+// The level generator used while writing the game's levels: it builds a random room of one of
+// its families, puts crates on targets and pulls them away by reverse play (every position so
+// reached can be solved by pushing), then ranks the candidates by the solver's solution. Its
+// results are starting points that a person curates; the build never runs it.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,20 @@
 #include "tools/levels/level_solver.h"
 #include "tools/levels/level_source.h"
 
+// The shapes of room the generator builds, each its own family of levels.
+enum class RoomFamily {
+  kOpen,      // an open room with wall pieces of two and three cells dropped into it
+  kHalls,     // two halls side by side, joined by one or two doors
+  kRing,      // a walk round a central block with notches
+  kStacks,    // rows of shelves with gaps between them
+  kBays,      // bays opening off an aisle along the bottom
+  kWinding,   // a two-cell-wide way that doubles back on itself
+};
+constexpr int kRoomFamilies = 6;
+const char* RoomFamilyName(RoomFamily family);
+
 struct GeneratorSettings {
+  RoomFamily family = RoomFamily::kOpen;
   int crates = 3;
   int width = 8;         // the room inside its outer wall
   int height = 6;
@@ -25,6 +39,16 @@ struct GeneratorSettings {
   // Above 0, reverse play favours positions whose solution lies far beyond the solver's lower
   // bound, and candidates are ranked by the solver's effort first: a search for hard levels.
   int slack_weight = 0;
+  // Above 0, the search for depth: reverse play covers every position reachable from the
+  // solution (up to `search_limit` positions), which gives each its exact fewest pushes, and
+  // picks the one deepest beyond its start bound among those of at least `min_pushes` pushes;
+  // only candidates at least `min_depth` deep are then proved by the solver, and they are
+  // ranked by depth, then pushes, then the solver's effort.
+  int min_depth = 0;
+  int min_pushes = 0;
+  // When given, the search for depth adds a line per room it searched: the positions it
+  // covered, the deepest of them and the position it chose.
+  std::vector<std::string>* notes = nullptr;
 };
 
 struct Candidate {
@@ -32,6 +56,9 @@ struct Candidate {
   Solution solution;
   int crate_changes = 0;  // how often the next push moves a different crate
   int score = 0;
+  int bound = 0;          // StartBound
+  int depth = 0;          // the proven fewest pushes less the bound (searching for depth)
+  int reverse_pushes = 0; // the fewest pushes as reverse play found them (searching for depth)
 };
 
 // Tries `attempts` candidates and returns the solvable ones, best score first.

@@ -18,37 +18,107 @@ class Random {
   std::mt19937_64 engine_;
 };
 
-// A room of floor inside an outer wall, with corners cut away and wall pieces inside.
+// A room of floor inside an outer wall, shaped by the settings' family, with corners cut away
+// and wall pieces of two and three cells inside (a single wall cell is never dropped).
 Level MakeRoom(const GeneratorSettings& settings, Random& random) {
   Level level;
   level.title_key = "tLevelGENERATED";
-  level.width = settings.width + 2;
-  level.height = settings.height + 2;
+  const int w = settings.width, h = settings.height;
+  level.width = w + 2;
+  level.height = h + 2;
   level.walls.assign(static_cast<size_t>(level.width) * level.height, 1);
   auto set = [&](int x, int y, unsigned char wall) {
-    if (x >= 1 && y >= 1 && x <= settings.width && y <= settings.height) level.walls[y * level.width + x] = wall;
+    if (x >= 1 && y >= 1 && x <= w && y <= h) level.walls[y * level.width + x] = wall;
   };
-  for (int y = 1; y <= settings.height; ++y)
-    for (int x = 1; x <= settings.width; ++x) set(x, y, 0);
+  for (int y = 1; y <= h; ++y)
+    for (int x = 1; x <= w; ++x) set(x, y, 0);
+  // Corners are cut from open rooms and halls; the other families keep their ways whole.
+  bool cut_corners = settings.family == RoomFamily::kOpen || settings.family == RoomFamily::kHalls;
   for (int corner = 0; corner < 4; ++corner) {
-    if (!random.Chance(50)) continue;
-    int w = 1 + random.Below(std::max(1, settings.width / 3));
-    int h = 1 + random.Below(std::max(1, settings.height / 3));
-    for (int dy = 0; dy < h; ++dy)
-      for (int dx = 0; dx < w; ++dx)
-        set(corner & 1 ? settings.width - dx : 1 + dx, corner & 2 ? settings.height - dy : 1 + dy, 1);
+    if (!random.Chance(50) || !cut_corners) continue;
+    int cw = 1 + random.Below(std::max(1, w / 3));
+    int ch = 1 + random.Below(std::max(1, h / 3));
+    for (int dy = 0; dy < ch; ++dy)
+      for (int dx = 0; dx < cw; ++dx) set(corner & 1 ? w - dx : 1 + dx, corner & 2 ? h - dy : 1 + dy, 1);
+  }
+  int obstacles = settings.obstacles;
+  switch (settings.family) {
+    case RoomFamily::kOpen:
+      break;
+    case RoomFamily::kHalls: {
+      // A wall across the room with one or two doors.
+      int x = w / 2 + random.Below(3) - 1;
+      for (int y = 1; y <= h; ++y) set(x, y, 1);
+      int doors = 1 + random.Below(2);
+      for (int i = 0; i < doors; ++i) set(x, 1 + random.Below(h), 0);
+      break;
+    }
+    case RoomFamily::kRing: {
+      // A block in the middle, two cells from the wall, with a notch or two cut into it.
+      for (int y = 3; y <= h - 2; ++y)
+        for (int x = 3; x <= w - 2; ++x) set(x, y, 1);
+      int notches = 1 + random.Below(3);
+      for (int i = 0; i < notches; ++i) {
+        int x = 3 + random.Below(std::max(1, w - 4)), y = 3 + random.Below(std::max(1, h - 4));
+        if (random.Chance(50)) {
+          for (int dy = 0; dy < 2; ++dy) set(x, random.Chance(50) ? 3 + dy : h - 2 - dy, 0);
+        } else {
+          for (int dx = 0; dx < 2; ++dx) set(random.Chance(50) ? 3 + dx : w - 2 - dx, y, 0);
+        }
+      }
+      obstacles /= 2;
+      break;
+    }
+    case RoomFamily::kStacks: {
+      // Every third row, shelves of two to four cells with gaps of one or two.
+      for (int y = 2 + random.Below(2); y < h; y += 3) {
+        for (int x = 1 + random.Below(2); x <= w;) {
+          int length = 2 + random.Below(3);
+          for (int i = 0; i < length; ++i) set(x + i, y, 1);
+          x += length + 1 + random.Below(2);
+        }
+      }
+      obstacles /= 3;
+      break;
+    }
+    case RoomFamily::kBays: {
+      // Walls down from the top every three or four columns, leaving an aisle of two rows.
+      for (int x = 2 + random.Below(3); x < w; x += 3 + random.Below(2)) {
+        int length = h - 2 - random.Below(2);
+        for (int y = 1; y <= length; ++y) set(x, y, 1);
+      }
+      obstacles /= 3;
+      break;
+    }
+    case RoomFamily::kWinding: {
+      // Walls from alternate sides, each leaving a way of two cells at its end.
+      bool from_left = random.Chance(50);
+      for (int y = 3 + random.Below(2); y < h - 1; y += 3 + random.Below(2)) {
+        for (int x = 1; x <= w - 2; ++x) set(from_left ? x : w + 1 - x, y, 1);
+        from_left = !from_left;
+      }
+      obstacles /= 3;
+      break;
+    }
   }
   static const int kPieces[][3][2] = {
-      {{0, 0}, {0, 0}, {0, 0}}, {{0, 0}, {1, 0}, {1, 0}}, {{0, 0}, {0, 1}, {0, 1}},
-      {{0, 0}, {1, 0}, {2, 0}}, {{0, 0}, {0, 1}, {0, 2}}, {{0, 0}, {1, 0}, {0, 1}},
-      {{0, 0}, {1, 0}, {1, 1}}, {{0, 0}, {0, 1}, {1, 1}}, {{1, 0}, {0, 1}, {1, 1}},
+      {{0, 0}, {1, 0}, {1, 0}}, {{0, 0}, {0, 1}, {0, 1}}, {{0, 0}, {1, 0}, {2, 0}}, {{0, 0}, {0, 1}, {0, 2}},
+      {{0, 0}, {1, 0}, {0, 1}}, {{0, 0}, {1, 0}, {1, 1}}, {{0, 0}, {0, 1}, {1, 1}}, {{1, 0}, {0, 1}, {1, 1}},
   };
-  for (int i = 0; i < settings.obstacles; ++i) {
-    const auto& piece = kPieces[random.Below(9)];
-    int x = 1 + random.Below(settings.width);
-    int y = 1 + random.Below(settings.height);
+  for (int i = 0; i < obstacles; ++i) {
+    const auto& piece = kPieces[random.Below(8)];
+    int x = 1 + random.Below(w);
+    int y = 1 + random.Below(h);
     for (const auto& cell : piece) set(x + cell[0], y + cell[1], 1);
   }
+  // A wall cell with floor on all four sides becomes floor.
+  for (int y = 2; y < h; ++y)
+    for (int x = 2; x < w; ++x) {
+      int c = y * level.width + x;
+      if (level.walls[c] && !level.walls[c - 1] && !level.walls[c + 1] && !level.walls[c - level.width] &&
+          !level.walls[c + level.width])
+        level.walls[c] = 0;
+    }
   return level;
 }
 
@@ -278,6 +348,142 @@ void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t ca
   level.keeper = chosen.keeper;
 }
 
+// Reverse play of all crates at once, breadth first from every position with the crates on
+// their targets: each position found is as many pushes from solved as its depth, exactly, so
+// its depth less its start bound is its depth as a puzzle. Moves the level's crates and keeper
+// to the deepest position of at least `min_pushes` pushes with at most one crate on a target
+// (ties broken at random) and returns its fewest pushes, or -1 when no position qualifies.
+// Positions are a state each: the crates in ascending order, then the lowest cell of the
+// keeper's region; at most `cap` are stored.
+int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random, std::vector<std::string>* notes) {
+  const int offset[4] = {-1, 1, -level.width, level.width};
+  const int cells = level.width * level.height;
+  const int n = static_cast<int>(level.targets.size());
+  const size_t stride = static_cast<size_t>(n) + 1;
+  std::vector<unsigned char> floor(cells, 0), occupied(cells, 0);
+  for (int c = 0; c < cells; ++c) floor[c] = !level.walls[c];
+  std::vector<uint16_t> states;
+  std::vector<uint8_t> depth;
+  std::vector<uint32_t> slots(1 << 16, 0);  // state number + 1
+  auto hash_of = [&](const uint16_t* state) {
+    uint64_t hash = 0x9E3779B97F4A7C15ull;
+    for (size_t i = 0; i < stride; ++i) hash = (hash ^ state[i]) * 0x100000001B3ull;
+    return hash ^ (hash >> 29);
+  };
+  auto insert = [&](const uint16_t* state, uint8_t d) {
+    if ((depth.size() + 1) * 2 > slots.size()) {
+      std::vector<uint32_t> grown(slots.size() * 2, 0);
+      size_t mask = grown.size() - 1;
+      for (uint32_t slot : slots) {
+        if (!slot) continue;
+        size_t i = hash_of(&states[(slot - 1) * stride]) & mask;
+        while (grown[i]) i = (i + 1) & mask;
+        grown[i] = slot;
+      }
+      slots.swap(grown);
+    }
+    size_t mask = slots.size() - 1;
+    size_t i = hash_of(state) & mask;
+    for (; slots[i]; i = (i + 1) & mask)
+      if (std::equal(state, state + stride, &states[(slots[i] - 1) * stride])) return;
+    slots[i] = static_cast<uint32_t>(depth.size() + 1);
+    states.insert(states.end(), state, state + stride);
+    depth.push_back(d);
+  };
+  std::vector<int> reach(cells, 0), child_reach(cells, 0), todo;
+  int stamp = 0, child_stamp = 0;
+  // Marks the keeper's region with a new stamp; returns its lowest cell.
+  auto walk = [&](int keeper, std::vector<int>& reach, int& stamp) {
+    ++stamp;
+    todo.assign(1, keeper);
+    reach[keeper] = stamp;
+    int lowest = keeper;
+    for (size_t head = 0; head < todo.size(); ++head) {
+      lowest = std::min(lowest, todo[head]);
+      for (int step : offset) {
+        int next = todo[head] + step;
+        if (floor[next] && !occupied[next] && reach[next] != stamp) {
+          reach[next] = stamp;
+          todo.push_back(next);
+        }
+      }
+    }
+    return lowest;
+  };
+  auto region = [&](int keeper) { return walk(keeper, reach, stamp); };
+  std::vector<uint16_t> state(stride);
+  for (int i = 0; i < n; ++i) state[i] = static_cast<uint16_t>(level.targets[i]);
+  for (int t : level.targets) occupied[t] = 1;
+  std::vector<int> start_regions(cells, 0);
+  for (int c = 0; c < cells; ++c) {
+    if (!floor[c] || occupied[c] || start_regions[c]) continue;
+    state[n] = static_cast<uint16_t>(region(c));
+    for (int r : todo) start_regions[r] = 1;
+    insert(state.data(), 0);
+  }
+  for (int t : level.targets) occupied[t] = 0;
+  std::vector<uint16_t> crates(n), child(stride);
+  for (size_t head = 0; head < depth.size() && depth.size() < cap; ++head) {
+    std::copy(&states[head * stride], &states[head * stride] + n, crates.begin());
+    int keeper = states[head * stride + n];
+    uint8_t next_depth = static_cast<uint8_t>(std::min(255, depth[head] + 1));
+    for (int c : crates) occupied[c] = 1;
+    region(keeper);
+    for (int i = 0; i < n; ++i) {
+      int crate = crates[i];
+      for (int d = 0; d < 4; ++d) {
+        int to = crate + offset[d], back = to + offset[d];
+        if (reach[to] != stamp || !floor[back] || occupied[back]) continue;
+        std::copy(crates.begin(), crates.end(), child.begin());
+        child[i] = static_cast<uint16_t>(to);
+        std::sort(child.begin(), child.begin() + n);
+        occupied[crate] = 0;
+        occupied[to] = 1;
+        child[n] = static_cast<uint16_t>(walk(back, child_reach, child_stamp));
+        occupied[to] = 0;
+        occupied[crate] = 1;
+        insert(child.data(), next_depth);
+      }
+    }
+    for (int c : crates) occupied[c] = 0;
+  }
+  PushBound bound = MakePushBound(level);
+  std::vector<unsigned char> target(cells, 0);
+  for (int t : level.targets) target[t] = 1;
+  std::vector<int> position(n);
+  int best_gap = -1, best_depth = -1;
+  std::vector<size_t> ties;
+  for (size_t i = 0; i < depth.size(); ++i) {
+    if (depth[i] < min_pushes || depth[i] == 255) continue;
+    int on = 0;
+    for (int k = 0; k < n; ++k) {
+      position[k] = states[i * stride + k];
+      on += target[position[k]];
+    }
+    if (on > 1) continue;
+    int lower = PushBoundOf(bound, position);
+    if (lower >= kNoBound) continue;
+    int gap = depth[i] - lower;
+    if (gap < best_gap || (gap == best_gap && depth[i] < best_depth)) continue;
+    if (gap > best_gap || depth[i] > best_depth) ties.clear();
+    best_gap = gap;
+    best_depth = depth[i];
+    ties.push_back(i);
+  }
+  if (notes) {
+    int deepest = depth.empty() ? 0 : depth.back();
+    notes->push_back(std::to_string(depth.size()) + " positions, the deepest " + std::to_string(deepest) +
+                     " pushes; chosen: " + (ties.empty() ? std::string("none") :
+                     std::to_string(best_depth) + " pushes, " + std::to_string(best_gap) + " beyond the bound"));
+  }
+  if (ties.empty()) return -1;
+  size_t chosen = ties[random.Below(static_cast<int>(ties.size()))];
+  level.crates.assign(&states[chosen * stride], &states[chosen * stride] + n);
+  // The keeper stands anywhere in his region; its lowest cell will do.
+  level.keeper = states[chosen * stride + n];
+  return best_depth;
+}
+
 // Walls that touch no floor, not even diagonally, are left out of the picture.
 void DropHiddenWalls(Level& level) {
   std::vector<unsigned char> inside = LevelEnclosure(level);
@@ -320,6 +526,18 @@ void DropHiddenWalls(Level& level) {
 
 }  // namespace
 
+const char* RoomFamilyName(RoomFamily family) {
+  switch (family) {
+    case RoomFamily::kOpen: return "open";
+    case RoomFamily::kHalls: return "halls";
+    case RoomFamily::kRing: return "ring";
+    case RoomFamily::kStacks: return "stacks";
+    case RoomFamily::kBays: return "bays";
+    case RoomFamily::kWinding: return "winding";
+  }
+  return "open";
+}
+
 int CrateChanges(const Level& level, const std::string& moves) {
   const int offset[4] = {-1, 1, -level.width, level.width};
   int keeper = level.keeper;
@@ -349,7 +567,9 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     std::sort(level.targets.begin(), level.targets.end());
     level.crates = level.targets;
     level.keeper = picks[settings.crates];
-    if (settings.pulls > 0) {
+    if (settings.min_depth > 0) {
+      // The deepest position is searched below, once the room is whole.
+    } else if (settings.pulls > 0) {
       PullAway(level, settings.pulls, random);
     } else {
       // Stages of reverse play, each moving a group of crates (all of them when pulls is 0).
@@ -364,14 +584,25 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
         PullFarthest(level, group, first == 0, settings.search_limit, settings.slack_weight, bound, random);
       }
     }
+    bool deep = settings.min_depth > 0;
+    int exact_pushes = -1;
+    if (deep) {
+      exact_pushes = PullDeepest(level, settings.search_limit, settings.min_pushes, random, settings.notes);
+      if (exact_pushes < 0) continue;
+    }
     int on_target = 0;
     for (int c : level.crates) on_target += std::binary_search(level.targets.begin(), level.targets.end(), c);
     if (on_target > settings.crates / 3) continue;
     DropHiddenWalls(level);
     if (!LevelProblem(level).empty()) continue;
     Candidate candidate;
-    candidate.solution = SolveLevel(level, settings.search_limit, settings.search_limit);
+    candidate.bound = StartBound(level);
+    if (deep && exact_pushes - candidate.bound < settings.min_depth) continue;
+    candidate.solution = SolveLevel(level, settings.search_limit, deep ? 0 : settings.search_limit);
     if (!candidate.solution.solved) continue;
+    if (deep && !candidate.solution.fewest_pushes) continue;
+    candidate.depth = candidate.solution.pushes - candidate.bound;
+    candidate.reverse_pushes = exact_pushes;
     candidate.level = level;
     candidate.crate_changes = CrateChanges(level, candidate.solution.moves);
     candidate.score = candidate.solution.pushes + 3 * candidate.crate_changes;
@@ -379,6 +610,15 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     if (settings.slack_weight > 0)
       candidate.score = static_cast<int>(candidate.solution.proof_expanded / 1000) + candidate.solution.pushes;
     found.push_back(std::move(candidate));
+  }
+  if (settings.min_depth > 0) {
+    std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) {
+      if (a.depth != b.depth) return a.depth > b.depth;
+      if (a.solution.pushes != b.solution.pushes) return a.solution.pushes > b.solution.pushes;
+      return a.solution.proof_expanded > b.solution.proof_expanded;
+    });
+    for (Candidate& c : found) c.score = c.depth;
+    return found;
   }
   std::stable_sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.score > b.score; });
   return found;

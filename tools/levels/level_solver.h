@@ -1,9 +1,9 @@
 // The level solver: a search over pushes (the keeper's walks between pushes are found by
 // breadth-first search) that proves a level solvable and records one solution: the one with
-// the fewest moves when that search stays within its limit, else one with the fewest pushes
-// it can find. Squares from which no crate can ever reach a target are pruned, as are
-// pushes that freeze a crate off its target; the lower bound is the cheapest assignment of
-// crates to targets by push distance.
+// the fewest moves when that search stays within its limit and the solution it finds has no
+// more pushes than the fewest possible, else one with the fewest pushes it can find. Squares
+// from which no crate can ever reach a target are pruned, as are pushes that freeze a crate off
+// its target; the lower bound is the cheapest assignment of crates to targets by push distance.
 #pragma once
 
 #include <cstddef>
@@ -46,6 +46,12 @@ constexpr int kNoBound = 1 << 20;  // some crate can reach no target
 PushBound MakePushBound(const Level& level);
 // The bound for crates at these cells of the level; kNoBound when some crate is stuck.
 int PushBoundOf(const PushBound& bound, const std::vector<int>& crates);
+
+// The bound at the level's start position: the fewest pushes its crates need if each could go
+// its own shortest way to a target of its own. A level's depth is its proven fewest pushes less
+// this bound: the pushes spent on detours, waiting and making room. kNoBound for a level that
+// cannot be played or has a crate that can reach no target.
+int StartBound(const Level& level);
 
 // Plays a move string on the level under the game's rules (a move into a wall, or into a crate
 // with a wall or a crate behind it, is refused). Returns 1 when every move could be made and

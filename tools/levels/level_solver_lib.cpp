@@ -413,6 +413,11 @@ int PushBoundOf(const PushBound& bound, const std::vector<int>& crates) {
   return cost >= kInfinity ? kNoBound : cost;
 }
 
+int StartBound(const Level& level) {
+  if (!LevelProblem(level).empty()) return kNoBound;
+  return PushBoundOf(MakePushBound(level), level.crates);
+}
+
 Solution SolveLevel(const Level& level, size_t limit, size_t moves_limit) {
   Solution solution;
   if (!LevelProblem(level).empty()) {
@@ -455,7 +460,10 @@ Solution SolveLevel(const Level& level, size_t limit, size_t moves_limit) {
   if (goal >= 0) {
     std::vector<std::pair<int, int>> pushes = by_moves.Pushes(goal);
     std::string moves = MovesOf(level, board, pushes);
-    if (moves.size() <= solution.moves.size()) {
+    // A walk-saving solution that needs more pushes than the proven fewest is not recorded: the
+    // recorded solution of a level proved push-optimal always has the fewest pushes.
+    bool keeps_pushes = !solution.fewest_pushes || static_cast<int>(pushes.size()) == solution.pushes;
+    if (moves.size() <= solution.moves.size() && keeps_pushes) {
       solution.fewest_pushes = solution.fewest_pushes && static_cast<int>(pushes.size()) == solution.pushes;
       solution.fewest_moves = true;
       solution.pushes = static_cast<int>(pushes.size());

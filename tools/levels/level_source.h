@@ -35,6 +35,16 @@ std::string LevelProblem(const Level& level);
 // The cells the keeper can reach from his start, walking around walls only (crates ignored).
 std::vector<unsigned char> LevelEnclosure(const Level& level);
 
+// Wall cells standing alone inside the walls: each of their four neighbours is floor the
+// keeper can reach. Such pillars are left over from random building and are not wanted.
+int LoneWallPieces(const Level& level);
+
+// How many cells two levels differ in: each level is laid over the other at every offset and in
+// each of its four mirror images (as it is, left-right, top-bottom, both), and the cells of the
+// two overlaid rectangles are compared as wall (a wall or outside the walls), floor, target,
+// crate, crate on a target and keeper; the fewest differing cells over all overlays.
+int LevelDifference(const Level& a, const Level& b);
+
 // The level in the notation again, one row per line, trailing floor dropped.
 std::string LevelToText(const Level& level);
 

@@ -3,6 +3,7 @@
 #include "tools/levels/level_source.h"
 
 #include <algorithm>
+#include <climits>
 #include <set>
 
 namespace {
@@ -169,6 +170,65 @@ std::string LevelProblem(const Level& level) {
   // The game would count such a level solved before the first move.
   if (level.crates == level.targets) return "every crate already stands on a target";
   return {};
+}
+
+int LoneWallPieces(const Level& level) {
+  std::vector<unsigned char> inside = LevelEnclosure(level);
+  int lone = 0;
+  for (int y = 1; y + 1 < level.height; ++y) {
+    for (int x = 1; x + 1 < level.width; ++x) {
+      int cell = y * level.width + x;
+      if (!level.walls[cell]) continue;
+      lone += inside[cell - 1] && inside[cell + 1] && inside[cell - level.width] && inside[cell + level.width];
+    }
+  }
+  return lone;
+}
+
+namespace {
+
+// A level's cells as kinds for LevelDifference: 0 wall or outside, 1 floor, 2 target, 3 crate,
+// 4 crate on a target, 5 keeper (on a target too).
+std::vector<unsigned char> CellKinds(const Level& level) {
+  std::vector<unsigned char> inside = LevelEnclosure(level);
+  std::vector<unsigned char> kinds(inside.size(), 0);
+  for (size_t c = 0; c < kinds.size(); ++c) {
+    if (!inside[c]) continue;
+    int cell = static_cast<int>(c);
+    bool crate = std::binary_search(level.crates.begin(), level.crates.end(), cell);
+    bool target = std::binary_search(level.targets.begin(), level.targets.end(), cell);
+    kinds[c] = cell == level.keeper ? 5 : crate ? (target ? 4 : 3) : target ? 2 : 1;
+  }
+  return kinds;
+}
+
+}  // namespace
+
+int LevelDifference(const Level& a, const Level& b) {
+  if (a.walls.empty() || b.walls.empty()) return static_cast<int>(a.walls.size() + b.walls.size());
+  std::vector<unsigned char> ka = CellKinds(a), kb = CellKinds(b);
+  auto kind_a = [&](int x, int y) { return x < 0 || y < 0 || x >= a.width || y >= a.height ? 0 : ka[y * a.width + x]; };
+  int best = INT_MAX;
+  for (int mirror = 0; mirror < 4; ++mirror) {
+    auto kind_b = [&](int x, int y) {
+      if (x < 0 || y < 0 || x >= b.width || y >= b.height) return static_cast<unsigned char>(0);
+      if (mirror & 1) x = b.width - 1 - x;
+      if (mirror & 2) y = b.height - 1 - y;
+      return kb[y * b.width + x];
+    };
+    // b's corner lies at (dx, dy) in a's cells.
+    for (int dy = -b.height + 1; dy < a.height; ++dy) {
+      for (int dx = -b.width + 1; dx < a.width; ++dx) {
+        int left = std::min(0, dx), top = std::min(0, dy);
+        int right = std::max(a.width, dx + b.width), bottom = std::max(a.height, dy + b.height);
+        int differ = 0;
+        for (int y = top; y < bottom && differ < best; ++y)
+          for (int x = left; x < right; ++x) differ += kind_a(x, y) != kind_b(x - dx, y - dy);
+        best = std::min(best, differ);
+      }
+    }
+  }
+  return best;
 }
 
 std::string LevelToText(const Level& level) {

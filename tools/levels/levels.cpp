@@ -1,7 +1,9 @@
 // The level toolchain's command line: proves the levels solvable, solves one level, compiles
 // the level folder into the map pack's staging folder with the solutions file, prints a level
 // of a built map pack, and runs the generator used while writing levels.
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,10 +28,13 @@ int Usage() {
                "usage: levels verify <level folder>\n"
                "       levels compile <level folder> <staging folder> <solutions file>\n"
                "       levels record <level folder>\n"
+               "       levels differ <level folder>\n"
                "       levels solve <level source> [<search limit> <moves search limit>]\n"
                "       levels show <map pack or staging folder> <level name>\n"
                "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
-               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n");
+               "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n"
+               "       levels deep <family> <crates> <width> <height> <obstacles> <attempts> <seed> <shown> <limit> <least depth> <least pushes>\n"
+               "         (families: open halls ring stacks bays winding)\n");
   return 2;
 }
 
@@ -46,7 +51,8 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // Proves a level folder, with the help of its proof records when `use_records`; prints each
-// problem and note, a line of figures per level when `each`, and the time it all took.
+// problem and note, a line of figures per level when `each` (else the depth table), and the
+// time it all took.
 // Returns 1 when every level passed.
 int Prove(const fs::path& folder, bool each, bool use_records, std::vector<BuiltLevel>& built) {
   auto start = std::chrono::steady_clock::now();
@@ -56,12 +62,16 @@ int Prove(const fs::path& folder, bool each, bool use_records, std::vector<Built
   for (const std::string& problem : problems) std::fprintf(stderr, "levels: %s\n", problem.c_str());
   for (size_t i = 0; each && i < built.size(); ++i) {
     const BuiltLevel& entry = built[i];
-    std::printf("%s %-14s crates %2zu  pushes %3d%s  moves %4zu%s  proof %8zu  positions %8zu  %6.2f s\n",
+    int depth = LevelDepth(entry);
+    std::printf("%s %-14s crates %2zu  pushes %3d%s  bound %3d  depth %3s  moves %4zu%s  proof %8zu  positions %8zu"
+                "  %6.2f s\n",
                 entry.name.c_str(), entry.source.c_str(), entry.level.crates.size(), entry.solution.pushes,
-                entry.solution.fewest_pushes ? "*" : " ", entry.solution.moves.size(),
-                entry.solution.fewest_moves ? "*" : " ", entry.solution.proof_expanded, entry.solution.expanded,
-                entry.seconds);
+                entry.solution.fewest_pushes ? "*" : " ", entry.bound, depth < 0 ? "-" : std::to_string(depth).c_str(),
+                entry.solution.moves.size(), entry.solution.fewest_moves ? "*" : " ", entry.solution.proof_expanded,
+                entry.solution.expanded, entry.seconds);
   }
+  if (each) std::printf("%s", ExpertTierSummary(built).c_str());
+  else std::printf("%s", DepthTable(built).c_str());
   size_t recorded = 0;
   for (const BuiltLevel& entry : built) recorded += entry.from_record;
   if (recorded) std::printf("%zu of them from their proof records\n", recorded);
@@ -114,11 +124,33 @@ int CommandSolve(const fs::path& path, size_t limit, size_t moves_limit) {
     return 1;
   }
   std::printf("%s", LevelToText(level).c_str());
-  std::printf("crates %zu, pushes %d%s, moves %zu%s, crate changes %d, proof %zu, positions %zu, %.2f s\n%s\n",
-              level.crates.size(), solution.pushes, solution.fewest_pushes ? " (fewest possible)" : "",
+  std::printf("crates %zu, pushes %d%s, start bound %d, moves %zu%s, crate changes %d, proof %zu, positions %zu, %.2f s\n%s\n",
+              level.crates.size(), solution.pushes, solution.fewest_pushes ? " (fewest possible)" : "", StartBound(level),
               solution.moves.size(), solution.fewest_moves ? " (fewest possible)" : "", CrateChanges(level, solution.moves),
               solution.proof_expanded, solution.expanded, SecondsSince(start), solution.moves.c_str());
   return 0;
+}
+
+// Prints, per level of a folder, the earlier level it differs least from (LevelDifference).
+int CommandDiffer(const fs::path& folder) {
+  std::vector<BuiltLevel> built;
+  std::vector<std::string> problems;
+  ProveLevelFolder(folder.string(), built, problems, true);
+  for (const std::string& problem : problems) std::fprintf(stderr, "levels: %s\n", problem.c_str());
+  for (size_t i = 1; i < built.size(); ++i) {
+    size_t nearest = 0;
+    int least = INT_MAX;
+    for (size_t j = 0; j < i; ++j) {
+      int difference = LevelDifference(built[i].level, built[j].level);
+      if (difference < least) {
+        least = difference;
+        nearest = j;
+      }
+    }
+    std::printf("%s %-14s nearest earlier level %s %-14s %4d cells apart\n", built[i].name.c_str(),
+                built[i].source.c_str(), built[nearest].name.c_str(), built[nearest].source.c_str(), least);
+  }
+  return problems.empty() ? 0 : 1;
 }
 
 // Reads a level's map from a built map pack or its staging folder; 0 when there is none.
@@ -166,6 +198,50 @@ int CommandPicture(const fs::path& pack, const std::string& name, int width, con
   return 0;
 }
 
+void PrintCandidates(const GeneratorSettings& settings, const std::vector<Candidate>& candidates, size_t shown) {
+  for (size_t i = 0; i < candidates.size() && i < shown; ++i) {
+    const Candidate& c = candidates[i];
+    std::printf("; %s, %d crates in a %d x %d room, seed %llu #%zu: score %d, pushes %d%s, bound %d, depth %d, "
+                "moves %zu%s, crate changes %d, proof %zu, positions %zu\n%s\n",
+                RoomFamilyName(settings.family), settings.crates, settings.width, settings.height,
+                static_cast<unsigned long long>(settings.seed), i, c.score, c.solution.pushes,
+                c.solution.fewest_pushes ? " (fewest)" : "", c.bound, c.depth, c.solution.moves.size(),
+                c.solution.fewest_moves ? " (fewest)" : "", c.crate_changes, c.solution.proof_expanded,
+                c.solution.expanded, LevelToText(c.level).c_str());
+  }
+}
+
+// The search for depth: prints the deepest candidates of a room family.
+int CommandDeep(char** argv) {
+  GeneratorSettings settings;
+  std::string family = argv[0];
+  bool known = false;
+  for (int f = 0; f < kRoomFamilies; ++f)
+    if (family == RoomFamilyName(static_cast<RoomFamily>(f))) {
+      settings.family = static_cast<RoomFamily>(f);
+      known = true;
+    }
+  settings.crates = std::atoi(argv[1]);
+  settings.width = std::atoi(argv[2]);
+  settings.height = std::atoi(argv[3]);
+  settings.obstacles = std::atoi(argv[4]);
+  settings.attempts = std::atoi(argv[5]);
+  settings.seed = std::strtoull(argv[6], nullptr, 10);
+  size_t shown = std::strtoul(argv[7], nullptr, 10);
+  settings.search_limit = std::strtoul(argv[8], nullptr, 10);
+  settings.min_depth = std::max(1, std::atoi(argv[9]));
+  settings.min_pushes = std::atoi(argv[10]);
+  if (!known || settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
+      settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2)
+    return Usage();
+  std::vector<std::string> notes;
+  settings.notes = &notes;
+  std::vector<Candidate> candidates = GenerateLevels(settings);
+  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
+  PrintCandidates(settings, candidates, shown);
+  return 0;
+}
+
 // Prints the best generated candidates in the notation, each with its figures as a comment.
 int CommandGenerate(char** argv) {
   GeneratorSettings settings;
@@ -201,6 +277,7 @@ int main(int argc, char** argv) {
   std::string command = argv[1];
   if (command == "verify" && argc == 3) return CommandVerify(argv[2]);
   if (command == "record" && argc == 3) return CommandRecord(argv[2]);
+  if (command == "differ" && argc == 3) return CommandDiffer(argv[2]);
   if (command == "compile" && argc == 5) return CommandCompile(argv[2], argv[3], argv[4]);
   if (command == "solve" && (argc == 3 || argc == 5))
     return CommandSolve(argv[2], argc == 5 ? std::strtoul(argv[3], nullptr, 10) : kDefaultSearchLimit,
@@ -208,5 +285,6 @@ int main(int argc, char** argv) {
   if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
   if (command == "picture" && argc == 6) return CommandPicture(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
   if (command == "generate" && argc >= 10 && argc <= 12) return CommandGenerate(argv + 2);
+  if (command == "deep" && argc == 13) return CommandDeep(argv + 2);
   return Usage();
 }
