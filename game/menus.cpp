@@ -461,10 +461,10 @@ void RenderGameComplete() {
   const PanelGeometry g = MenuPanelGeometry(SpriteGameComplete);
   if (!PanelBegin(u"game complete", g.Width, g.Height, g.Band)) return;
   PanelTitle(GameTitle(), g.TitleSize);
-  // The text ends a gap above the OK row: a longer one is cut with an ellipsis, never drawn over it.
+  // The text ends where the OK row starts: a longer one is cut with an ellipsis, never drawn over it.
   const int text_y = g.Band + g.Gap, ok_y = g.Band + 6 * g.Gap + 5 * g.EntrySize;
   PanelParagraph(GameText(u"tGcCONGRATULATIONS") + u"\n\n" + GameText(u"tGcGAMECOMPLETE"), g.EntrySize, 0, text_y,
-                 g.Width, ok_y - g.Gap - text_y, kParagraphCentre, kWhite);
+                 g.Width, ok_y - text_y, kParagraphCentre, kWhite);
   PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, kOrange);
   PanelFinish(SpriteGameComplete);
 }

@@ -176,9 +176,9 @@ void RenderCredits() {
   const PanelGeometry g = CreditsGeometry();
   if (!PanelBegin(u"credits", g.Width, g.Height, g.Band)) return;
   PanelTitle(GameText(u"tCreditsTITLE"), g.TitleSize);
-  // The text ends a gap above the OK row: a longer one is cut with an ellipsis, never drawn over it.
+  // The text ends where the OK row starts: a longer one is cut with an ellipsis, never drawn over it.
   const int text_y = g.Gap + g.Band, ok_y = 5 * g.EntrySize + 6 * g.Gap + g.Band;
-  PanelParagraph(CreditsBody(), CreditsBodySize(), 0, text_y, g.Width, ok_y - g.Gap - text_y, kParagraphCentre,
+  PanelParagraph(CreditsBody(), CreditsBodySize(), 0, text_y, g.Width, ok_y - text_y, kParagraphCentre,
                  kWhite);
   PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, kOrange);
   PanelFinish(SpriteCredits);
