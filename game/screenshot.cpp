@@ -30,7 +30,15 @@ int TakeScreenshot() {
     LogValue(kLabel, LogResult(0));
     return 0;
   }
-  const int ok = sprite_save(SpriteScreenshot, ScreenshotPath(Folders.SaveTo, date_now()), kImageFormatPng) ? 1 : 0;
+  // Written under a temporary name and renamed when complete: a picture under its own name is
+  // always a whole one, and one that fails leaves nothing behind.
+  const Text path = ScreenshotPath(Folders.SaveTo, date_now());
+  const Text temporary = file_temporary_beside(path);
+  int ok = 0;
+  if (!temporary.empty()) {
+    ok = sprite_save(SpriteScreenshot, temporary, kImageFormatPng) && file_rename(temporary, path) ? 1 : 0;
+    if (!ok) file_delete(temporary);
+  }
   LogValue(kLabel, LogResult(ok));
   return ok;
 }

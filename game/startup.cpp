@@ -3,6 +3,7 @@
 #include "game/startup.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +15,7 @@
 #include "game/core/results.h"
 #include "game/display.h"
 #include "game/maps.h"
+#include "game/save_folder.h"
 #include "runtime/data/files.h"
 #include "runtime/data/pack.h"
 #include "runtime/data/prefs.h"
@@ -116,6 +118,9 @@ void LoadLevels() {
 }
 
 int StartUpSteps(const Text& game_dir, int argc, char** argv) {
+  // A write past a file-size limit then fails like one onto a full disk instead of ending the
+  // game: the log stops, a save fails and is reported.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (!StartRuntime(argc, argv)) return 0;
   ResetGameRecords();
   font_load(FontMain, kFontName, kFontSize, kFontBold);
@@ -124,6 +129,14 @@ int StartUpSteps(const Text& game_dir, int argc, char** argv) {
   Folders.UserDir = UserDirPath();
   Folders.SaveTo = Folders.GameDir;
   FindPreferences();
+  // A second copy on the same save folder ends before it writes anything (its log included),
+  // with the texts loaded for its box.
+  if (!ClaimSaveFolder()) {
+    StartLanguages();
+    ReportAlreadyRunning();
+    return 0;
+  }
+  RemoveStaleTemporaryFiles(Folders.SaveTo);
 
   LogStart();
   LogInitialSettings();
@@ -166,10 +179,7 @@ int StartUpFrom(const Text& game_dir, int argc, char** argv) {
 int StartUp(int argc, char** argv) { return StartUpFrom(Text(), argc, argv); }
 
 void ShutDown() {
-  if (!Loop.FatalEnd) {
-    SavePreferences(Folders.SaveTo);
-    SaveResults(Folders.SaveTo);
-  }
+  if (!Loop.FatalEnd) SaveProgress();
   ShutDownRuntime();
 }
 
@@ -186,6 +196,7 @@ void ShutDownRuntime() {
   sprite_shutdown();
   window_close(kAllObjects);
   image_shutdown();
+  ReleaseSaveFolder();
 }
 
 void FatalErrorBox(const Text& message) {

@@ -2,18 +2,34 @@
 // at start-up and written once at the end of the run.
 #include "game/core/results.h"
 
+#include <algorithm>
 #include <string>
 
 #include "game/core/game.h"
+#include "game/core/log.h"
 #include "runtime/data/files.h"
 #include "runtime/runtime.h"
 
 namespace {
 
-// The next line's number; a line missing at the end of the file reads as 0.
-int64_t ReadNumberLine(int64_t file) {
-  if (file_eof(file)) return 0;
-  return str_to_int(file_read_line(file));
+// One line as the game writes it: decimal digits (blanks around them allowed) making a number
+// from 0 to `most`. -1 for anything else: an empty line, a sign, any other character, a number
+// beyond `most`, a line cut short at the end of the file.
+int64_t StrictNumber(int64_t file, int64_t most) {
+  const Text line = file_read_line(file);
+  if (!file_line_ended(file)) return -1;
+  size_t at = 0, end = line.size();
+  while (at < end && (line[at] == u' ' || line[at] == u'\t')) ++at;
+  while (end > at && (line[end - 1] == u' ' || line[end - 1] == u'\t')) --end;
+  if (at == end) return -1;
+  int64_t value = 0;
+  for (; at < end; ++at) {
+    if (line[at] < u'0' || line[at] > u'9') return -1;
+    const int digit = line[at] - u'0';
+    if (digit > most || value > (most - digit) / 10) return -1;
+    value = value * 10 + digit;
+  }
+  return value;
 }
 
 }  // namespace
@@ -22,10 +38,32 @@ int LoadResults(const Text& folder) {
   const int64_t file = file_open_read(kNewObject, folder + kResultsFileName);
   if (!file) return 0;
   file_set_format(file, kFileUtf8);
-  for (LevelRecord& level : LevelList) {
-    level.TimeMs = ReadNumberLine(file);
-    level.Steps = ReadNumberLine(file);
-    level.Unlocked = ReadNumberLine(file) != 0 ? 1 : 0;
+  for (size_t index = 0; index < LevelList.size(); ++index) {
+    LevelRecord& level = LevelList[index];
+    const bool first = index == 0;
+    if (file_eof(file)) {
+      // Levels the file was not written for. An empty file counts as no file: the first
+      // level stays playable.
+      level.TimeMs = 0;
+      level.Steps = 0;
+      level.Unlocked = first ? 1 : 0;
+      continue;
+    }
+    const int64_t time_ms = StrictNumber(file, kMostResultTimeMs);
+    const int64_t steps = file_eof(file) ? -1 : StrictNumber(file, kMostResultSteps);
+    const int64_t unlocked = file_eof(file) ? -1 : StrictNumber(file, 1);
+    if (time_ms < 0 || steps < 0 || unlocked < 0) {
+      // A damaged entry is reset alone: the level is as never completed, and locked unless it
+      // is the first.
+      level.TimeMs = 0;
+      level.Steps = 0;
+      level.Unlocked = first ? 1 : 0;
+      LogValue(u"Level result (" + level.Name + u"):", u"RESET");
+      continue;
+    }
+    level.TimeMs = time_ms;
+    level.Steps = steps;
+    level.Unlocked = static_cast<int>(unlocked);
   }
   file_close(file);
   return 1;
@@ -47,7 +85,9 @@ int SaveResults(const Text& folder) {
 
 void RecordLevelResult(int64_t index, int64_t time_ms, int64_t steps) {
   if (index < 0 || index >= static_cast<int64_t>(LevelList.size())) return;
-  LevelList[index].TimeMs = time_ms;
-  LevelList[index].Steps = steps;
+  // Kept within what the file may hold, so that a clock set back during play cannot store a time
+  // the next start would have to throw away.
+  LevelList[index].TimeMs = std::clamp<int64_t>(time_ms, 0, kMostResultTimeMs);
+  LevelList[index].Steps = std::clamp<int64_t>(steps, 0, kMostResultSteps);
   if (index + 1 < static_cast<int64_t>(LevelList.size())) LevelList[index + 1].Unlocked = 1;
 }

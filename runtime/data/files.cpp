@@ -9,11 +9,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +38,7 @@ struct FileRecord {
   std::vector<char> buffer = std::vector<char>(kFileBufferSize);
   int format = kFileUtf8;
   bool read_only = false;
+  bool line_ended = true;  // the last line read ended in a line end, not at the end of the file
   ~FileRecord() {
     if (stream) std::fclose(stream);  // flushes what is still buffered
   }
@@ -86,28 +90,31 @@ FileRecord* OpenRecord(int64_t handle) {
 
 bool IsLineEnd(int c) { return c == '\n' || c == '\r' || c == 0 || c == EOF; }
 
-// After CR, a directly following LF belongs to the same line end.
-void ConsumeLineEnd(FILE* stream, int c) {
-  if (c != '\r') return;
+// After CR, a directly following LF belongs to the same line end. False when the line had no
+// line end but the end of the file.
+bool ConsumeLineEnd(FILE* stream, int c) {
+  if (c == EOF) return false;
+  if (c != '\r') return true;
   const int next = std::fgetc(stream);
   if (next != '\n' && next != EOF) std::ungetc(next, stream);
+  return true;
 }
 
 // Every line end is an ASCII byte, which no UTF-8 sequence contains: the line's bytes can be
 // gathered first and decoded whole.
-Text ReadUtf8Line(FILE* stream) {
+Text ReadUtf8Line(FILE* stream, bool* ended) {
   std::string bytes;
   int c;
   while (!IsLineEnd(c = std::fgetc(stream))) bytes.push_back(static_cast<char>(c));
-  ConsumeLineEnd(stream, c);
+  *ended = ConsumeLineEnd(stream, c);
   return text_from_utf8(bytes);
 }
 
-Text ReadLatin1Line(FILE* stream) {
+Text ReadLatin1Line(FILE* stream, bool* ended) {
   Text line;
   int c;
   while (!IsLineEnd(c = std::fgetc(stream))) line.push_back(static_cast<char16_t>(c));
-  ConsumeLineEnd(stream, c);
+  *ended = ConsumeLineEnd(stream, c);
   return line;
 }
 
@@ -119,7 +126,7 @@ int ReadUnit(FILE* stream) {
   return high == EOF ? EOF : low | (high << 8);
 }
 
-Text ReadUtf16Line(FILE* stream) {
+Text ReadUtf16Line(FILE* stream, bool* ended) {
   Text line;
   int unit;
   while ((unit = ReadUnit(stream)) != EOF && unit != '\n' && unit != 0) {
@@ -130,6 +137,7 @@ Text ReadUtf16Line(FILE* stream) {
     }
     line.push_back(static_cast<char16_t>(unit));
   }
+  *ended = unit != EOF;
   return line;
 }
 
@@ -189,9 +197,14 @@ Text file_read_line(int64_t handle) {
   FileRecord* file = OpenRecord(handle);
   if (!file) return Text();
   std::fflush(file->stream);  // pending writes reach the file before it is read
-  if (file->format == kFileUtf8) return ReadUtf8Line(file->stream);
-  if (file->format == kFileUtf16) return ReadUtf16Line(file->stream);
-  return ReadLatin1Line(file->stream);
+  if (file->format == kFileUtf8) return ReadUtf8Line(file->stream, &file->line_ended);
+  if (file->format == kFileUtf16) return ReadUtf16Line(file->stream, &file->line_ended);
+  return ReadLatin1Line(file->stream, &file->line_ended);
+}
+
+int file_line_ended(int64_t handle) {
+  FileRecord* file = OpenRecord(handle);
+  return file && file->line_ended ? 1 : 0;
 }
 
 int file_write_line(int64_t handle, const Text& text) {
@@ -525,15 +538,77 @@ mode_t NewFileMode(const std::string& target) {
   return 0666 & ~mask;
 }
 
+// Reads a whole open file from its start; false on a read error.
+bool ReadAll(int fd, std::string& bytes) {
+  bytes.clear();
+  char chunk[4096];
+  for (off_t at = 0;;) {
+    const ssize_t got = pread(fd, chunk, sizeof chunk, at);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0) return true;
+    bytes.append(chunk, static_cast<size_t>(got));
+    at += got;
+  }
+}
+
+// Writes bytes at an offset; the count of bytes that reached the file (all of them on success).
+size_t WriteAt(int fd, std::string_view bytes, off_t at) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    done += static_cast<size_t>(written);
+  }
+  return done;
+}
+
+// The largest file the process may write (the file-size limit), or the largest offset.
+uint64_t LargestFile() {
+  rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return UINT64_MAX;
+  return limit.rlim_cur;
+}
+
+// Puts the old text of a file back after a failed rewrite: its first `changed` bytes (those the
+// rewrite reached) and its length. 1 when that worked.
+bool RestoreOld(int fd, std::string_view old, size_t changed) {
+  return WriteAt(fd, old.substr(0, changed), 0) == changed && ftruncate(fd, static_cast<off_t>(old.size())) == 0 &&
+         fsync(fd) == 0;
+}
+
 // The fallback where no temporary file can be made beside the target: the bytes are written over
-// the file from its start and the file is cut to their length. Not atomic, so every step counts:
-// a failed write, truncation, flush or close is a failed save.
+// the file itself. It is never left part old, part new. Nothing is written when the new length
+// is beyond the file-size limit; a file that grows first gets its new bytes past the old end,
+// so that a full disk or a quota fails before any old byte is touched; and when a later step
+// fails all the same, the old bytes are written back and the file is cut to its old length.
 bool RewriteInPlace(const std::string& target, std::string_view bytes) {
-  const int fd = open(target.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = open(target.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info;
-  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && WriteAll(fd, bytes) &&
-            ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+  std::string old;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && bytes.size() <= LargestFile() && ReadAll(fd, old);
+  if (ok && bytes != old) {
+    const size_t common = std::min(old.size(), bytes.size());
+    if (bytes.size() > old.size()) {
+      ok = WriteAt(fd, bytes.substr(common), static_cast<off_t>(common)) == bytes.size() - common;
+      if (!ok) RestoreOld(fd, old, 0);
+    }
+    size_t changed = 0;
+    bool cut = false;  // the old text was overwritten whole and the file cut to the new length
+    if (ok) {
+      changed = WriteAt(fd, bytes.substr(0, common), 0);
+      ok = changed == common;
+      cut = ok;
+      ok = ok && ftruncate(fd, static_cast<off_t>(bytes.size())) == 0 && fsync(fd) == 0;
+    }
+    // A write that stopped part-way is undone over the bytes it reached, which therefore fit;
+    // after a failed cut or flush the whole old text goes back.
+    if (!ok) RestoreOld(fd, old, cut ? old.size() : changed);
+  }
   ok = close(fd) == 0 && ok;
   return ok;
 }
@@ -576,4 +651,50 @@ int file_replace(const Text& path, std::string_view bytes) {
     close(folder_fd);
   }
   return 1;
+}
+
+// ---- Temporary names, renaming and locks ----
+
+Text file_temporary_beside(const Text& path) {
+  const std::string target = Utf8(path);
+  const size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (base.empty()) return Text();
+  std::string temporary = folder + "." + base + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return Text();
+  // The file gets the mode a file made under its final name would have had.
+  const bool ok = fchmod(fd, NewFileMode(target)) == 0;
+  close(fd);
+  if (!ok) {
+    unlink(temporary.c_str());
+    return Text();
+  }
+  return text_from_utf8(temporary);
+}
+
+int file_rename(const Text& from, const Text& to) {
+  return rename(Utf8(from).c_str(), Utf8(to).c_str()) == 0 ? 1 : 0;
+}
+
+int file_lock(const Text& path) {
+  const std::string name = Utf8(path);
+  if (name.empty()) return kLockUnavailable;
+  int fd = open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  // In a folder that takes no new files, a lock file already there, else the folder itself.
+  if (fd < 0) fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) fd = open(FolderOf(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return kLockUnavailable;
+  int locked;
+  while ((locked = flock(fd, LOCK_EX | LOCK_NB)) != 0 && errno == EINTR) {
+  }
+  if (locked == 0) return fd;
+  const bool held = errno == EWOULDBLOCK;
+  close(fd);
+  return held ? kLockHeld : kLockUnavailable;
+}
+
+void file_unlock(int lock) {
+  if (lock >= 0) close(lock);
 }

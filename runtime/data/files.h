@@ -23,6 +23,9 @@ int file_eof(int64_t handle);                              // 1 at the end, also
 Text file_read_line(int64_t handle);
 int file_write_line(int64_t handle, const Text& text);
 int file_flush(int64_t handle);                            // buffered writes reach the file; 1 on success
+// 1 when the line last read ended in a line end (also before any line is read), 0 when the end
+// of the file ended it (a last line without its line end) or the handle is not an open file.
+int file_line_ended(int64_t handle);
 
 int64_t directory_examine(int64_t number, const Text& path, const Text& pattern);
 int directory_next_entry(int64_t handle);
@@ -41,6 +44,23 @@ int file_replace(const Text& path, std::string_view bytes);
 // 1 when file_replace may succeed: an existing file is a writable regular file, a new one's
 // folder takes new files.
 int file_replaceable(const Text& path);
+
+// Makes an empty file with a fresh name beside `path` ("." + its name + "." + six characters),
+// with the mode a new file under `path` would get; its name, or the empty text on failure.
+// Content written there and renamed over `path` is never seen half-written under that name.
+Text file_temporary_beside(const Text& path);
+// Renames a file, replacing `to` (a file) when it exists. 1 on success.
+int file_rename(const Text& from, const Text& to);
+
+// An exclusive lock that lasts until file_unlock or the end of the process, however it ends
+// (the system drops it with the process; no file is left to clean up). It is taken on the file
+// `path` (made empty when missing); where that can neither be made nor opened, on the folder
+// that holds it. A number of 0 or more for file_unlock when taken; kLockHeld when another
+// process (or another lock of this one) holds it; kLockUnavailable when nothing can be locked.
+constexpr int kLockHeld = -1;
+constexpr int kLockUnavailable = -2;
+int file_lock(const Text& path);
+void file_unlock(int lock);
 
 Text path_part(const Text& path);
 constexpr int kWithoutExtension = 1;

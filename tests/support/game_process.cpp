@@ -5,6 +5,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +19,8 @@
 #include <sstream>
 #include <thread>
 
+#include "game/display.h"
+#include "runtime/data/text.h"
 #include "tests/support/x11_display.h"
 
 namespace fs = std::filesystem;
@@ -79,12 +83,37 @@ std::string GameProcess::ReadFile(const std::string& path) {
 
 bool GameProcess::Start(const std::vector<std::string>& args, const std::vector<std::string>& env) {
   const std::string program = game_dir_ + "cratevale";
+  const std::string errors = root_ + "stderr.txt";
+  constexpr uid_t kOtherUser = 65534;
+  const bool other_user = unprivileged_ && geteuid() == 0;
+  std::string authority;
+  if (other_user) {
+    chmod(root_.c_str(), 0755);
+    // The X server lets in who can read its cookie: a copy of it that the other user owns.
+    const char* cookie = std::getenv("XAUTHORITY");
+    if (cookie && *cookie) {
+      authority = root_ + "Xauthority";
+      fs::copy_file(cookie, authority, fs::copy_options::overwrite_existing);
+      chown(authority.c_str(), kOtherUser, kOtherUser);
+    }
+  }
   pid_ = fork();
   if (pid_ < 0) return false;
   if (pid_ == 0) {
     setenv("HOME", home_.c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);  // no sound card needed
+    if (!authority.empty()) setenv("XAUTHORITY", authority.c_str(), 1);
     for (const std::string& entry : env) putenv(strdup(entry.c_str()));
+    const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0) dup2(fd, 2);
+    // A signal the test process ignores would stay ignored in the game: the game's own
+    // handling is what is tested.
+    signal(SIGXFSZ, SIG_DFL);
+    if (file_size_limit_) {
+      const rlimit limit{file_size_limit_, file_size_limit_};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
+    if (other_user && (setgid(kOtherUser) != 0 || setuid(kOtherUser) != 0)) _exit(126);
     chdir(root_.c_str());
     std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -112,6 +141,28 @@ int GameProcess::WaitExit(int timeout_ms) {
     SleepMs(kPollMs);
   }
   return status_;
+}
+
+void GameProcess::Kill() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = 0;
+  status_ = -1;
+}
+
+std::string GameProcess::Errors() const { return ReadFile(root_ + "stderr.txt"); }
+
+bool GameProcess::WaitForWindow(int timeout_ms) {
+  Display* display = static_cast<Display*>(x11_display());
+  const std::string title = text_to_utf8(WindowTitle());
+  const auto end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (running()) {
+    if (x11_find_viewable_window(display, DefaultRootWindow(display), title)) return true;
+    if (Clock::now() > end) return false;
+    SleepMs(kPollMs);
+  }
+  return false;
 }
 
 std::string GameProcess::Log() const {

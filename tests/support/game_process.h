@@ -3,6 +3,7 @@
 // key events through the XTest extension, judged by its log, its screenshots and its files.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <string>
@@ -31,6 +32,22 @@ class GameProcess {
   bool running();
   // Waits for the game to end; its exit status, or -1 on a time-out or a signal.
   int WaitExit(int timeout_ms);
+  // Ends the game at once with SIGKILL, as a crash would, and waits for it.
+  void Kill();
+
+  // For the next Start: the largest file the game may write, in bytes (as `ulimit -f` sets it;
+  // 0 for none), and whether it runs without the rights of the tests' user (as another user when
+  // the tests run as root; the game's folders and the X authority are then opened to it).
+  void set_file_size_limit(rlim_t bytes) { file_size_limit_ = bytes; }
+  void set_unprivileged(bool unprivileged) { unprivileged_ = unprivileged; }
+  // Makes the game use another game's home (and so its save folder), as a second copy of the
+  // game on one account does.
+  void share_home_with(const GameProcess& other) { home_ = other.home_; }
+  // What the game wrote to stderr in its last run.
+  std::string Errors() const;
+  // Waits until the game's window is shown, for runs without a log; false on a time-out or
+  // when the game ended first.
+  bool WaitForWindow(int timeout_ms);
 
   // The log file's text (the newest "Log *.log" in the game's or the per-user folder).
   std::string Log() const;
@@ -55,4 +72,6 @@ class GameProcess {
   std::string root_;
   pid_t pid_ = 0;
   int status_ = -1;
+  rlim_t file_size_limit_ = 0;
+  bool unprivileged_ = false;
 };

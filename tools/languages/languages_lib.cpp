@@ -178,7 +178,7 @@ const std::vector<std::string>& RequiredKeys() {
   static const std::vector<std::string> keys = {
       "tLangFileNAME", "tLangFileVERSION", "tLangFileDATE", "tLangFileAUTHOR",
       "tLangFileLANGID", "tLangFileSOFTWARE",
-      "tErrorERROR", "tErrorSUBSYSTEM", "tErrorSCREEN", "tErrorASSET",
+      "tErrorERROR", "tErrorSUBSYSTEM", "tErrorSCREEN", "tErrorASSET", "tErrorRUNNING",
       "tMenuSTART", "tMenuSETTINGS", "tMenuCREDITS", "tMenuQUIT",
       "tInGameRESUME", "tInGameRESTART", "tInGameSETTINGS", "tInGameQUIT",
       "tQuitQUESTION", "tQuitYES", "tQuitNO",

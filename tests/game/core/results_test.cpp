@@ -6,7 +6,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "game/core/game.h"
 #include "tests/support/temp_folder.h"
@@ -26,17 +29,18 @@ TEST(Results, SaveWritesThreeDecimalLinesPerLevelAndLoadReadsThemBack) {
   MakeLevels(3);
   LevelList[0] = {u"a", u"", 1, 0, 57, 83211};
   LevelList[1] = {u"b", u"", 1, 0, 0, 0};
-  LevelList[2] = {u"c", u"", 0, 0, 9000000000, -4};
+  LevelList[2] = {u"c", u"", 0, 0, kMostResultSteps, kMostResultTimeMs};
   ASSERT_EQ(SaveResults(FolderOf(folder)), 1);
-  EXPECT_EQ(folder.Read("Cratevale.scores"), "83211\n57\n1\n0\n0\n1\n-4\n9000000000\n0\n");
+  EXPECT_EQ(folder.Read("Cratevale.scores"), "83211\n57\n1\n0\n0\n1\n" + std::to_string(kMostResultTimeMs) + "\n" +
+                                                 std::to_string(kMostResultSteps) + "\n0\n");
 
   MakeLevels(3);
   ASSERT_EQ(LoadResults(FolderOf(folder)), 1);
   EXPECT_EQ(LevelList[0].TimeMs, 83211);
   EXPECT_EQ(LevelList[0].Steps, 57);
   EXPECT_EQ(LevelList[1].Unlocked, 1);
-  EXPECT_EQ(LevelList[2].Steps, 9000000000);
-  EXPECT_EQ(LevelList[2].TimeMs, -4);
+  EXPECT_EQ(LevelList[2].Steps, kMostResultSteps);
+  EXPECT_EQ(LevelList[2].TimeMs, kMostResultTimeMs);
   EXPECT_EQ(LevelList[2].Unlocked, 0);
 }
 
@@ -54,17 +58,71 @@ TEST(Results, FileForFewerLevelsLeavesTheNewOnesAtZeroAndLocked) {
   }
 }
 
-TEST(Results, LinesAreReadTheTolerantWayAndExtraLinesIgnored) {
+// Only plain decimal lines within what a completion can be are taken; a level with any other
+// line is reset alone (locked unless it is the first), and the levels after it keep their lines.
+TEST(Results, DamagedEntriesAreResetAloneAndNothingWraps) {
   TempFolder folder;
-  folder.Write("Cratevale.scores", "  $10\nabc\n1\n%101 steps\n-7\n0\n99\n99\n99\n");
-  MakeLevels(2);
+  const std::string most_time = std::to_string(kMostResultTimeMs), most_steps = std::to_string(kMostResultSteps);
+  folder.Write("Cratevale.scores",
+               "-5\n40\n1\n"                                      // 0: a negative time
+               " 83211 \r\n57\r\n1\n"                              // 1: blanks and CR LF are fine
+               "99999999999999999999\n9\n1\n"                      // 2: beyond 64 bits
+               + most_time + "\n" + most_steps + "\n1\n"            // 3: the largest there can be
+               + std::to_string(kMostResultTimeMs + 1) + "\n1\n1\n"  // 4: one more
+               "10\n" + std::to_string(kMostResultSteps + 1) + "\n1\n"  // 5: one step too many
+               "$10\n5\n1\n"                                        // 6: no other notation
+               "10\n5\n2\n"                                         // 7: a flag is 0 or 1
+               "10\n\n1\n"                                          // 8: an empty line
+               "10\n+5\n1\n"                                        // 9: no sign
+               "300\n20\n1\n"                                       // 10: whole
+               "155");                                               // 11: cut short
+  MakeLevels(13);
+  for (LevelRecord& level : LevelList) level = {level.Name, u"", 1, 0, 7, 7};
   ASSERT_EQ(LoadResults(FolderOf(folder)), 1);
-  EXPECT_EQ(LevelList[0].TimeMs, 16);
-  EXPECT_EQ(LevelList[0].Steps, 0);
-  EXPECT_EQ(LevelList[0].Unlocked, 1);
-  EXPECT_EQ(LevelList[1].TimeMs, 5);
-  EXPECT_EQ(LevelList[1].Steps, -7);
-  EXPECT_EQ(LevelList[1].Unlocked, 0);
+  const std::vector<int> whole = {1, 3, 10};
+  for (int i = 0; i < 13; ++i) {
+    SCOPED_TRACE(i);
+    const LevelRecord& level = LevelList[i];
+    if (std::find(whole.begin(), whole.end(), i) != whole.end()) {
+      EXPECT_EQ(level.Unlocked, 1);
+      continue;
+    }
+    EXPECT_EQ(level.TimeMs, 0);
+    EXPECT_EQ(level.Steps, 0);
+    EXPECT_EQ(level.Unlocked, i == 0 ? 1 : 0);
+  }
+  EXPECT_EQ(LevelList[1].TimeMs, 83211);
+  EXPECT_EQ(LevelList[1].Steps, 57);
+  EXPECT_EQ(LevelList[3].TimeMs, kMostResultTimeMs);
+  EXPECT_EQ(LevelList[3].Steps, kMostResultSteps);
+  EXPECT_EQ(LevelList[10].TimeMs, 300);
+}
+
+// A file that ends inside a level's lines (a save cut short) resets that level; one that ends
+// between levels leaves the rest at zero and locked, and an empty file leaves the first level
+// playable as no file does.
+TEST(Results, FilesEndingEarly) {
+  struct Case {
+    std::string bytes;
+    int64_t second_time;
+    int first_unlocked, second_unlocked;
+  } cases[] = {
+      {"100\n5\n1\n200\n6\n", 0, 1, 0},
+      {"100\n5\n1\n200\n6\n1", 0, 1, 0},
+      {"100\n5\n1\n200\n6\n1\n", 200, 1, 1},
+      {"", 0, 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    TempFolder folder;
+    folder.Write("Cratevale.scores", c.bytes);
+    MakeLevels(3);
+    ASSERT_EQ(LoadResults(FolderOf(folder)), 1);
+    EXPECT_EQ(LevelList[0].Unlocked, c.first_unlocked);
+    EXPECT_EQ(LevelList[1].TimeMs, c.second_time);
+    EXPECT_EQ(LevelList[1].Unlocked, c.second_unlocked);
+    EXPECT_EQ(LevelList[2].Unlocked, 0);
+  }
 }
 
 TEST(Results, FirstLevelLockedInTheFileLeavesEveryLevelLocked) {
@@ -134,6 +192,10 @@ TEST(Results, CompletionReplacesTheResultAndUnlocksTheNextLevel) {
   EXPECT_EQ(LevelList.size(), 2u);
   RecordLevelResult(2, 1, 2);
   RecordLevelResult(-1, 1, 2);
+  // A clock set back during play gives no negative time; nothing beyond what the file may hold.
+  RecordLevelResult(0, -300, kMostResultSteps + 1);
+  EXPECT_EQ(LevelList[0].TimeMs, 0);
+  EXPECT_EQ(LevelList[0].Steps, kMostResultSteps);
 }
 
 }  // namespace

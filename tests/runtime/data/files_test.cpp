@@ -1,14 +1,21 @@
 #include "runtime/data/files.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <vector>
 
 #include "runtime/runtime.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
@@ -270,4 +277,109 @@ TEST(Files, ReplacingSavesWholeFilesWhereverTheyMayBeWritten) {
     EXPECT_EQ(file_replaceable(text_from_utf8(path)), 0) << path;
     EXPECT_EQ(file_replace(text_from_utf8(path), "x"), 0) << path;
   }
+}
+
+// The in-place rewrite of a folder that takes no new files, under a file-size limit of 1024
+// bytes: a file is either rewritten whole or left exactly as it was, never part new, part old.
+TEST(Files, RewritingInPlaceNeverLeavesAFilePartOldPartNew) {
+  struct Case {
+    size_t old_size, new_size;
+    bool saved;
+  } cases[] = {
+      {1080, 1100, false},  // longer than the limit and than the old file
+      {1080, 1050, false},  // shorter than the old file, still beyond the limit
+      {100, 2000, false},   // growing past the limit
+      {1080, 900, true},    // within the limit: the old file was longer
+      {500, 1000, true},    // growing within the limit
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.old_size) + " -> " + std::to_string(c.new_size));
+    TempFolder folder;
+    const std::string old_bytes(c.old_size, 'o');
+    const std::string new_bytes(c.new_size, 'n');
+    const std::string path = folder.Write("locked/results", old_bytes);
+    const std::string locked = folder.path() + "locked";
+    chmod(path.c_str(), 0666);
+    chmod(locked.c_str(), 0555);
+    EXPECT_TRUE(RunUnprivileged(
+        folder.path(), [&] { return file_replace(text_from_utf8(path), new_bytes) == (c.saved ? 1 : 0); }, 1024));
+    chmod(locked.c_str(), 0755);
+    EXPECT_EQ(folder.Read("locked/results"), c.saved ? new_bytes : old_bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(locked), std::filesystem::directory_iterator()), 1);
+  }
+}
+
+TEST(Files, TemporaryFilesBesideATargetAreRenamedOverIt) {
+  TempFolder folder;
+  const Text target = text_from_utf8(folder.path() + "Cratevale 01-02-2026 10-11-12.png");
+  const Text first = file_temporary_beside(target), second = file_temporary_beside(target);
+  ASSERT_FALSE(first.empty());
+  EXPECT_NE(first, second);
+  EXPECT_EQ(path_part(first), text_from_utf8(folder.path()));
+  const std::string name = text_to_utf8(file_part(first, 0));
+  EXPECT_EQ(name.rfind(".Cratevale 01-02-2026 10-11-12.png.", 0), 0u) << name;
+  EXPECT_EQ(name.size(), std::string(".Cratevale 01-02-2026 10-11-12.png.").size() + 6);
+  struct stat info;
+  ASSERT_EQ(stat(text_to_utf8(first).c_str(), &info), 0);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);  // as a file made under its own name
+  EXPECT_EQ(file_rename(first, target), 1);
+  EXPECT_EQ(file_size(target), 0);
+  EXPECT_EQ(file_size(first), -1);
+  EXPECT_TRUE(file_temporary_beside(text_from_utf8(folder.path() + "missing/x.png")).empty());
+}
+
+TEST(Files, LastLinesWithAndWithoutTheirLineEnd) {
+  TempFolder folder;
+  for (const std::string& bytes : {std::string("12\n34"), std::string("12\r\n34\r\n")}) {
+    const int64_t file = file_open_read(kNewObject, text_from_utf8(folder.Write("lines", bytes)));
+    EXPECT_EQ(file_read_line(file), u"12");
+    EXPECT_EQ(file_line_ended(file), 1);
+    EXPECT_EQ(file_read_line(file), u"34");
+    EXPECT_EQ(file_line_ended(file), bytes.back() == '\n' ? 1 : 0);
+    file_close(file);
+  }
+}
+
+// The lock of a save folder: one holder at a time, within one process as between processes; the
+// system drops it with a process that is killed; a folder that takes no new files is locked
+// itself.
+TEST(Files, LocksHaveOneHolderAndDieWithTheirProcess) {
+  TempFolder folder;
+  const Text path = text_from_utf8(folder.path() + "game.lock");
+  const int lock = file_lock(path);
+  ASSERT_GE(lock, 0);
+  EXPECT_EQ(file_lock(path), kLockHeld);
+  file_unlock(lock);
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t holder = fork();
+  if (holder == 0) {
+    const char taken = file_lock(path) >= 0 ? 1 : 0;
+    write(ready[1], &taken, 1);
+    pause();
+    _exit(0);
+  }
+  char taken = 0;
+  ASSERT_EQ(read(ready[0], &taken, 1), 1);
+  EXPECT_EQ(taken, 1);
+  EXPECT_EQ(file_lock(path), kLockHeld);
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  close(ready[0]);
+  close(ready[1]);
+  const int again = file_lock(path);
+  EXPECT_GE(again, 0);
+  file_unlock(again);
+
+  const std::string locked = folder.path() + "locked";
+  mkdir(locked.c_str(), 0555);
+  EXPECT_TRUE(RunUnprivileged(folder.path(), [&] {
+    const Text inside = text_from_utf8(locked + "/game.lock");
+    const int first = file_lock(inside);
+    return first >= 0 && file_lock(inside) == kLockHeld && !std::filesystem::exists(locked + "/game.lock");
+  }));
+  EXPECT_EQ(file_lock(text_from_utf8(folder.path() + "missing/game.lock")), kLockUnavailable);
 }
