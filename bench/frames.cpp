@@ -23,6 +23,8 @@
 #include "game/main_loop.h"
 #include "game/menus.h"
 #include "game/play_screen.h"
+#include "game/screen_flow.h"
+#include "game/screens.h"
 #include "game/startup.h"
 #include "runtime/display/screen.h"
 
@@ -41,12 +43,14 @@ struct Scene {
   std::function<void()> each_frame;  // before each frame's drawing
 };
 
+// The frame's picture, then the animations it shows; the timers stay still, so that each scene
+// keeps its screen.
 void Draw() {
-  if (GameState >= Playing) {
-    DrawPlayScreen();
-  } else {
-    DrawTitleScreen();
-  }
+  DrawScreen();
+  const ScreenEntry& screen = CurrentScreen();
+  if (screen.Place == PanelAt::SlidingIn && Menus.*screen.Slide > 0) --(Menus.*screen.Slide);
+  if (screen.Place == PanelAt::Carousel) AdvanceCarouselScroll();
+  if (screen.Shows == Backdrop::PlayScreen) AdvanceMove();
 }
 
 // Median milliseconds of one frame: the flip (where the renderer finishes) and the drawing.
@@ -80,14 +84,14 @@ int Child(const std::string& game_dir, int resolution) {
   screen_set_frame_rate(0);  // no limiter: the frame's own cost
   const int64_t last = static_cast<int64_t>(LevelList.size()) - 1;
   const Scene scenes[] = {
-      {"splash", [] { GameState = StudioSplash; }, [] {}},
-      {"title, spinning", [] { GameState = TitleSplash; }, [] { Loop.SplashTimer = 0; }},
-      {"main menu sliding in", [] { GameState = MainMenu; },
+      {"splash", [] { GameState = ScreenState::StudioSplash; }, [] {}},
+      {"title, spinning", [] { GameState = ScreenState::TitleSplash; }, [] { Loop.SplashTimer = 0; }},
+      {"main menu sliding in", [] { GameState = ScreenState::MainMenu; },
        [] { if (Menus.MainMenuSlide == 0) Menus.MainMenuSlide = kSlideFrames; }},
-      {"carousel scrolling", [] { GameState = LevelSelect; Menus.LevelIndex = 1; },
+      {"carousel scrolling", [] { GameState = ScreenState::LevelSelect; Menus.LevelIndex = 1; },
        [] { if (Menus.CarouselDirection == 0) StartCarouselScroll(Menus.LevelIndex > 1 ? 2 : 1); }},
-      {"playing, moving", [last] { GameState = LevelSelect; StartLevel(last); }, Walk},
-      {"overlay (in-game menu)", [] { GameState = InGameMenu; }, Walk},
+      {"playing, moving", [last] { GameState = ScreenState::LevelSelect; StartLevel(last); }, Walk},
+      {"overlay (in-game menu)", [] { GameState = ScreenState::InGameMenu; }, Walk},
   };
   std::printf("%dx%d\n", GameDisplay.ScreenWidth, GameDisplay.ScreenHeight);
   for (const Scene& scene : scenes) {

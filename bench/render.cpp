@@ -23,6 +23,7 @@
 #include "game/core/game.h"
 #include "game/maps.h"
 #include "game/play_screen.h"
+#include "game/screens.h"
 #include "runtime/data/files.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/drawing.h"
@@ -325,7 +326,7 @@ std::vector<SpriteQuad> PlayScreenQuads() {
   AddQuad(quads, SpriteHudSteps, l.NameWidth + l.TimeWidth + l.Border3, l.Border3, false);
   AddQuad(quads, SpriteHudTime, l.NameWidth + l.Border3, l.Border3, false);
   for (int slot = 1; slot <= std::min<int64_t>(Board.CrateCount, kHudIconSlots); ++slot) {
-    const bool lit = Board.HudLit[slot];
+    const bool lit = slot <= Board.CoveredCount;
     AddQuad(quads, SpriteTargetIcon, PlayScreen.Icons[slot].X, PlayScreen.Icons[slot].Y, !lit, lit ? 255 : 64);
   }
   const int64_t t = l.TileSize;
@@ -447,7 +448,7 @@ bool StartBusiestLevel() {
   ResetHudIcons();
   RenderHudName();
   Loop.LevelStartTime = elapsed_ms() - 65000;
-  GameState = Playing;
+  GameState = ScreenState::Playing;
   CountCoveredTargets();
   for (int direction = FacingLeft; direction <= FacingDown; ++direction) {
     Board.Facing = direction;
@@ -518,7 +519,7 @@ PlayScreenTimes MeasurePlayScreen(int width, int height, const Text& folder) {
   for (int i = 0; i < kRenders; ++i) {
     Board.StepCount = i;
     RenderHudSteps();
-    RenderHudTime();
+    RenderHudTime(elapsed_ms() - Loop.LevelStartTime);
   }
   glFinish();
   times.text_boxes = Ms(Clock::now() - start) / kRenders;

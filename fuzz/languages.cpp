@@ -13,9 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (fd < 0) return 0;
   if (write(fd, data, size) == static_cast<ssize_t>(size)) {
     const Text path = text_from_utf8("/proc/self/fd/" + std::to_string(fd));
-    map_clear(TextTable);
+    map_clear(Languages.TextTable);
     ScanLanguages(path);
-    for (const LanguageRecord& language : LanguageList.elements) LoadLanguage(path, language.BaseName);
+    for (const LanguageRecord& language : Languages.LanguageList.elements) LoadLanguage(path, language.BaseName);
     GameText(u"tMenuSTART");
     LanguagePosition(u"en_GB");
   }

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-// The fuzz programs link only the game; the level tools' parts they test are compiled in.
-#include "tools/levels/level_proofs_lib.cpp"
-#include "tools/levels/level_solver_lib.cpp"
-#include "tools/levels/level_source_lib.cpp"
+#include "tools/levels/level_proofs.h"
+#include "tools/levels/level_solver.h"
+#include "tools/levels/level_source.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);

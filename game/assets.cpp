@@ -9,6 +9,7 @@
 #include "game/core/game.h"
 #include "game/core/languages.h"
 #include "game/core/log.h"
+#include "game/presentation.h"
 #include "game/startup.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/drawing.h"
@@ -259,6 +260,6 @@ int LoadPictures() {
 void AssetFailed(const Text& name) {
   LogValue(u"Load asset (" + name + u"):", LogResult(0));
   screen_close();
-  if (Settings.GameScreen != 0) window_close(WindowMain);
+  if (Settings.GameScreen != kFullScreen) window_close(WindowMain);
   FatalErrorBox(GameText(u"tErrorASSET"));
 }

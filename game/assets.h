@@ -17,7 +17,8 @@ constexpr int64_t kSmallPictureBufferSize = 204800;
 // Loads sounds 0-3 from the asset pack with their log lines. Returns 1, or 0 after AssetFailed.
 int LoadSounds();
 // Loads the title picture and the studio splash for GameDisplay's size and aspect class, then
-// sprites 4-15 and image 16, with their log lines. Returns 1, or 0 after AssetFailed.
+// the title background, the crate, the keeper's poses, the floor and the lock mark, with their
+// log lines. Returns 1, or 0 after AssetFailed.
 int LoadPictures();
 
 // The first asset that could not be read ends the game: logs its "FAILED" line, closes the

@@ -11,6 +11,7 @@
 #include "game/maps.h"
 #include "game/menus.h"
 #include "game/play_screen.h"
+#include "game/presentation.h"
 #include "game/startup.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/screen.h"
@@ -20,9 +21,6 @@
 
 namespace {
 
-constexpr int kFullScreen = 0;
-constexpr int kWindowed = 1;
-constexpr int kBorderless = 2;
 constexpr int kScreenDepth = 32;
 constexpr int kFlipMode = 2;  // vertical sync on
 constexpr int kWindowTitleBar = 0x08;
@@ -37,10 +35,10 @@ struct AspectClass {
 };
 // The ratio texts of the classes, compared in this order; any other text is class 7.
 constexpr AspectClass kAspectClasses[] = {
-    {"1.50", 0}, {"1.33", 1}, {"1.25", 2}, {"1.77", 3}, {"1.78", 3}, {"1.60", 4},
-    {"1.89", 5}, {"1.90", 5}, {"2.37", 6}, {"2.38", 6}, {"2.39", 6},
+    {"1.50", kAspect3x2},   {"1.33", kAspect4x3},  {"1.25", kAspect5x4},  {"1.77", kAspect16x9},
+    {"1.78", kAspect16x9},  {"1.60", kAspect16x10}, {"1.89", kAspect17x9}, {"1.90", kAspect17x9},
+    {"2.37", kAspect21x9},  {"2.38", kAspect21x9}, {"2.39", kAspect21x9},
 };
-constexpr int kOtherAspect = 7;
 
 const char16_t* ModeName(int mode) {
   switch (mode) {
@@ -65,6 +63,15 @@ int OpenInWindow(int flags) {
 
 }  // namespace
 
+void ChooseScreenSize() {
+  GameDisplay.DesktopCount = desktop_examine();
+  GameDisplay.ScreenWidth = desktop_width(0);
+  GameDisplay.ScreenHeight = desktop_height(0);
+  if (Settings.GameScreen == kWindowed) {
+    ResolutionSize(Settings.Resolution, &GameDisplay.ScreenWidth, &GameDisplay.ScreenHeight);
+  }
+}
+
 Text WindowTitle() {
   return Text(kGameTitle) + u" " + kGameVersion + u" - " + kPublisherName + u" (" + kStudioAddress + u")";
 }
@@ -84,7 +91,7 @@ int ClassifyAspect(int64_t width, int64_t height) {
   for (const AspectClass& aspect : kAspectClasses) {
     if (ratio == aspect.Ratio) return aspect.Class;
   }
-  return kOtherAspect;
+  return kAspectOther;
 }
 
 int OpenDisplay() {
@@ -114,16 +121,10 @@ void AfterDisplayOpened(const Text& joystick_label) {
 
 int ReopenDisplay() {
   screen_close();
-  if (Settings.GameScreen == kWindowed || Settings.GameScreen == kBorderless) window_close(WindowMain);
+  if (IsWindowMode(Settings.GameScreen)) window_close(WindowMain);
   Settings.GameScreen = Menus.PendingScreen;
   Settings.Resolution = Menus.PendingResolution;
-  if (Settings.GameScreen == kWindowed) {
-    ResolutionSize(Settings.Resolution, &GameDisplay.ScreenWidth, &GameDisplay.ScreenHeight);
-  } else {
-    GameDisplay.DesktopCount = desktop_examine();
-    GameDisplay.ScreenWidth = desktop_width(0);
-    GameDisplay.ScreenHeight = desktop_height(0);
-  }
+  ChooseScreenSize();
   if (!OpenDisplay()) {
     FatalErrorBox(GameText(u"tErrorSCREEN"));
     return 0;
@@ -135,8 +136,7 @@ int ReopenDisplay() {
 
   // Everything else drawn into sprites went with the old screen.
   PreparePlayScreen();
-  RenderAllPanels();
-  if (Loop.InLevel) RenderHudName();
+  RenderAllTexts();
   ShowDisplay();
   return 1;
 }
@@ -144,7 +144,7 @@ int ReopenDisplay() {
 void ShowDisplay() {
   screen_set_frame_rate(kFrameRate);
   sprite_quality(kLinearQuality);
-  if (Settings.GameScreen == kWindowed || Settings.GameScreen == kBorderless) {
+  if (IsWindowMode(Settings.GameScreen)) {
     window_hide(WindowMain, 0);
     window_activate(WindowMain);
   }

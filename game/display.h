@@ -14,6 +14,8 @@ Text WindowTitle();
 int ClassifyAspect(int64_t width, int64_t height);
 // The same ratio text, "1.78" for 1920 x 1080; empty for a height of 0.
 Text AspectText(int64_t width, int64_t height);
+// The size the screen opens at: the chosen window size in windowed mode, else the desktop's.
+void ChooseScreenSize();
 // Opens the screen in the mode Settings.GameScreen at GameDisplay's size, with its log lines.
 // Returns 1, or 0 when it failed (the caller shows the screen error box).
 int OpenDisplay();

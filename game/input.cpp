@@ -1,58 +1,10 @@
-// Reading the keyboard and the gamepad once a frame and mapping them onto the screen flow.
+// Reading the keyboard and the gamepad once a frame and mapping them to actions.
 #include "game/input.h"
 
-#include "game/core/board.h"
 #include "game/core/game.h"
-#include "game/main_loop.h"
-#include "game/menus.h"
-#include "game/music.h"
-#include "game/screenshot.h"
+#include "game/presentation.h"
 #include "runtime/display/keyboard.h"
 #include "runtime/media/joystick.h"
-
-namespace {
-
-constexpr int kScrollNext = 1;
-constexpr int kScrollPrevious = 2;
-
-// A move request while a level is played and no move is under way; the first accepted move of
-// a frame wins, as the later requests find it in progress. Turns do not block.
-void RequestBoardMove(int direction) {
-  if (GameState == Playing && Loop.InLevel && Board.MoveState == kMoveIdle) RequestMove(direction);
-}
-
-void HeldDirection(int direction) {
-  if (GameState == LevelSelect) {
-    if (direction == FacingLeft) StartCarouselScroll(kScrollPrevious);
-    if (direction == FacingRight) StartCarouselScroll(kScrollNext);
-  }
-  RequestBoardMove(direction);
-}
-
-bool InStates(std::initializer_list<int> states) {
-  for (int state : states) {
-    if (GameState == state) return true;
-  }
-  return false;
-}
-
-void ReleasedArrow(int key) {
-  const bool vertical = key == kKeyDown || key == kKeyUp;
-  const bool handled = vertical ? InStates({MainMenu, InGameMenu, MenuSettings, GameSettings})
-                                : InStates({MenuSettings, GameSettings, MenuQuit, GameQuit, LevelComplete});
-  if (handled && NavigateMenu(key)) PlayEffect(RolloverSound);
-}
-
-void GamepadInput(const FrameInput& input) {
-  if (!input.PadPresent) return;
-  if (input.PadX < 0) HeldDirection(FacingLeft);
-  if (input.PadX > 0) HeldDirection(FacingRight);
-  if (input.PadY < 0) RequestBoardMove(FacingUp);
-  if (input.PadY > 0) RequestBoardMove(FacingDown);
-  if (input.PadButton && GameState == LevelSelect) Confirm();
-}
-
-}  // namespace
 
 FrameInput ReadFrameInput() {
   FrameInput input;
@@ -79,19 +31,31 @@ FrameInput ReadFrameInput() {
   return input;
 }
 
-void HandleFrameInput(const FrameInput& input) {
-  if (input.HeldLeft) HeldDirection(FacingLeft);
-  if (input.HeldRight) HeldDirection(FacingRight);
-  if (input.HeldUp) HeldDirection(FacingUp);
-  if (input.HeldDown) HeldDirection(FacingDown);
-  if (input.ReleasedDown) ReleasedArrow(kKeyDown);
-  if (input.ReleasedUp) ReleasedArrow(kKeyUp);
-  if (input.ReleasedLeft) ReleasedArrow(kKeyLeft);
-  if (input.ReleasedRight) ReleasedArrow(kKeyRight);
-  if (input.ReleasedReturn) Confirm();
-  if (input.ReleasedS) TakeScreenshot();
-  if (input.ReleasedM) ToggleMusic();
-  if (input.ReleasedEscape) Back();
-  if (input.ReleasedSpace) Skip();
-  GamepadInput(input);
+std::vector<InputAction> FrameActions(const FrameInput& input) {
+  const std::pair<bool, InputAction> keys[] = {
+      {input.HeldLeft, InputAction::HeldLeft},
+      {input.HeldRight, InputAction::HeldRight},
+      {input.HeldUp, InputAction::HeldUp},
+      {input.HeldDown, InputAction::HeldDown},
+      {input.ReleasedDown, InputAction::NavigateDown},
+      {input.ReleasedUp, InputAction::NavigateUp},
+      {input.ReleasedLeft, InputAction::NavigateLeft},
+      {input.ReleasedRight, InputAction::NavigateRight},
+      {input.ReleasedReturn, InputAction::Confirm},
+      {input.ReleasedS, InputAction::Screenshot},
+      {input.ReleasedM, InputAction::Music},
+      {input.ReleasedEscape, InputAction::Back},
+      {input.ReleasedSpace, InputAction::Skip},
+      // The gamepad's stick acts as the held arrows, its button as Return where cards are chosen.
+      {input.PadPresent && input.PadX < 0, InputAction::HeldLeft},
+      {input.PadPresent && input.PadX > 0, InputAction::HeldRight},
+      {input.PadPresent && input.PadY < 0, InputAction::HeldUp},
+      {input.PadPresent && input.PadY > 0, InputAction::HeldDown},
+      {input.PadPresent && input.PadButton, InputAction::PadButton},
+  };
+  std::vector<InputAction> actions;
+  for (const auto& [pressed, action] : keys) {
+    if (pressed) actions.push_back(action);
+  }
+  return actions;
 }

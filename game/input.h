@@ -1,7 +1,10 @@
-// The game's input mapping: the keys and the gamepad read once a frame, in a fixed order, and
-// what each does in each screen state. Held keys move the keeper and scroll the carousel (they
-// repeat every frame); released keys act once per release.
+// The game's input mapping: the keys and the gamepad read once a frame and mapped to actions in
+// a fixed order. Held keys (and the gamepad's stick) move the keeper and scroll the carousel,
+// repeating every frame; released keys act once per release. What an action does on each screen
+// is the screen table's; the frame loop applies the actions.
 #pragma once
+
+#include <vector>
 
 // One frame's input, read from the keyboard and the gamepad before anything acts on it.
 struct FrameInput {
@@ -17,10 +20,16 @@ struct FrameInput {
   bool PadButton = false;
 };
 
+enum class InputAction {
+  HeldLeft, HeldRight, HeldUp, HeldDown,                     // keyboard arrows or the stick
+  NavigateDown, NavigateUp, NavigateLeft, NavigateRight,     // released arrows
+  Confirm, Screenshot, Music, Back, Skip,                    // Return, S, M, Escape, Space
+  PadButton,
+};
+
 // Reads the keyboard (and the gamepad when Loop.JoystickCount is above 0).
 FrameInput ReadFrameInput();
 
-// Applies a frame's input in the fixed order: held Left, Right, Up, Down; released Down, Up,
-// Left, Right, Return, S, M, Escape, Space; the gamepad's axes and button. Each reads GameState
-// afresh, so a state changed by an earlier input of the frame is seen by the later ones.
-void HandleFrameInput(const FrameInput& input);
+// The actions of a frame's input in their fixed order: held Left, Right, Up, Down; released
+// Down, Up, Left, Right, Return, S, M, Escape, Space; the gamepad's axes and button.
+std::vector<InputAction> FrameActions(const FrameInput& input);

@@ -1,33 +1,20 @@
-// The frame loop and the screen flow: which screen each state shows, its timers, and what
-// confirm, back, skip and the music key do in each state; level start, pause and completion.
+// The frame loop: one iteration is one frame. Window events, the flip (the runtime holds flips to
+// 60 a second), the picture of the current screen (drawing changes nothing), the timers and
+// animations, then the frame's input mapped to actions and applied. Everything below the loop
+// (the screen flow, drawing, input) is called from here and never calls back up.
 #pragma once
 
-#include <cstdint>
+#include "game/input.h"
 
 // Enters the loop and runs frames until the player quits or a fatal error ends it.
 void RunMainLoop();
 // The loop entry: panels rendered, play screen prepared, frame rate, window shown, music.
 void EnterMainLoop();
-// One frame: window events, flip, drawing, timers, input.
+// One frame: window events, flip, drawing, timers and animations, input.
 void RunFrame();
-
-// --- The screen flow, driven by the frame's input; none of it needs a screen -------------------
-
-// Starts (or restarts) the level at `index` of LevelList; an index outside the list does nothing.
-void StartLevel(int64_t index);
-// Stores the level's time and steps, unlocks the next level and shows the level-complete panel.
-void CompleteLevel();
-// The frame-counted timers of the current state; in Playing the test for a solved level.
-void AdvanceTimers();
-// Return released: confirm the highlighted entry of the current state.
-void Confirm();
-// Escape released: back, pause or quit by state.
-void Back();
-// Space released: skip the splashes and the game-complete panel.
-void Skip();
-// M released: music on or off (not in the settings panels).
-void ToggleMusic();
-
-// The millisecond clock of the level timer; tests replace it (null restores the runtime's).
-void SetLoopClock(int64_t (*clock)());
-int64_t LoopNow();
+// The picture of the current screen (the heads-up boxes brought up to date first); it changes
+// nothing the next frame depends on.
+void DrawScreen();
+// Applies one frame's input: its actions in their fixed order, each on the screen shown at that
+// moment (an earlier action of the frame may have changed it).
+void HandleFrameInput(const FrameInput& input);

@@ -8,6 +8,7 @@
 #include "game/core/board.h"
 #include "game/core/game.h"
 #include "game/core/results.h"
+#include "game/presentation.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/image.h"
 #include "runtime/display/sprite.h"
@@ -73,31 +74,9 @@ const MapRecord& FindMap(const Text& level) {
 
 void SetUpBoardForLevel(const Text& level) { SetUpBoard(FindMap(level)); }
 
-void MapLevelNames(List<Text>& names) {
-  for (const Text& level : Maps.index.Levels) *list_add(names) = level;
-}
+const MapPackIndex& LoadedMapIndex() { return Maps.index; }
 
 const std::vector<Text>& MapLevelOrder() { return Maps.index.Levels; }
-
-Text MapPackInformation(int64_t number) {
-  switch (number) {
-    case 0: return Maps.index.Title;
-    case 1: return Maps.index.Description;
-    case 2: return str_from_int(Maps.index.Value);
-    case 3: return Maps.index.ShortText;
-    case 4: return str_from_int(static_cast<int64_t>(Maps.index.Levels.size()));
-    case 5: return str_from_int(static_cast<int64_t>(Maps.index.Tiles.size()));
-    default: return Text();
-  }
-}
-
-Text MapLevelProperty(const Text& level, int64_t property) {
-  return MapRecordProperty(FindMap(level), property);
-}
-
-int MapCell(const Text& level, int64_t layer, int64_t x, int64_t y) {
-  return MapRecordCell(FindMap(level), layer, x, y);
-}
 
 const LoadedTile* FindTile(const Text& name) { return map_find(Maps.tiles, name); }
 

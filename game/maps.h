@@ -45,16 +45,10 @@ const MapRecord& FindMap(const Text& level);
 // Sets the board up for a level of the loaded pack (an unknown level gives an empty board).
 void SetUpBoardForLevel(const Text& level);
 
+// The index of the loaded pack (empty when none is loaded).
+const MapPackIndex& LoadedMapIndex();
 // The level names in the index's order.
-void MapLevelNames(List<Text>& names);
 const std::vector<Text>& MapLevelOrder();
-
-// 0 pack title, 1 second pack text, 2 the 64-bit value, 3 short pack text, 4 number of levels,
-// 5 number of tiles (numbers in decimal); any other number gives the empty text.
-Text MapPackInformation(int64_t number);
-
-Text MapLevelProperty(const Text& level, int64_t property);
-int MapCell(const Text& level, int64_t layer, int64_t x, int64_t y);
 
 // The loaded tile of a tile name, or none.
 const LoadedTile* FindTile(const Text& name);

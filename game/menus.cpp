@@ -9,6 +9,8 @@
 #include "game/core/game.h"
 #include "game/core/languages.h"
 #include "game/maps.h"
+#include "game/play_screen.h"
+#include "game/screens.h"
 #include "game/settings.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/drawing.h"
@@ -16,13 +18,10 @@
 #include "runtime/display/keyboard.h"
 #include "runtime/display/sprite.h"
 
-PanelRecordingRecord PanelRecording;
-
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF;  // rgba(255, 255, 255, 255)
-constexpr uint32_t kOrange = ColourHighlight | 0xFF000000u;
 constexpr int kEntryMargin = 10;
+constexpr int kLowerPanelMargin = 10;  // the credits and settings panels rest this far above the bottom
 
 // The panel being drawn.
 struct PanelDrawingRecord {
@@ -33,122 +32,11 @@ struct PanelDrawingRecord {
   bool Drawing = false;
 };
 PanelDrawingRecord Panel;
-
-RecordedPanel* CurrentRecording() {
-  if (!PanelRecording.Enabled || PanelRecording.Panels.empty()) return nullptr;
-  return &PanelRecording.Panels.back();
-}
-
-// The panel area a text or picture starting at y must stay in: the band when it starts in it,
-// else the part below the band.
-void SetArea(RecordedItem& item, double y) {
-  item.AreaX = 0;
-  item.AreaWidth = Panel.Width;
-  if (y < Panel.Band) {
-    item.AreaY = 0;
-    item.AreaHeight = Panel.Band;
-  } else {
-    item.AreaY = Panel.Band;
-    item.AreaHeight = Panel.Height - Panel.Band;
-  }
-}
-
-// The lines pango makes of a paragraph: the text's own line ends, each line wrapped at blanks
-// so that it fits the width (a word wider than the width stays alone on its line).
-std::vector<Text> WrapLines(const Text& text, double width) {
-  std::vector<Text> lines;
-  size_t start = 0;
-  while (true) {
-    const size_t end = text.find(u'\n', start);
-    const Text hard = text.substr(start, end == Text::npos ? Text::npos : end - start);
-    Text line;
-    size_t word_start = 0;
-    while (word_start <= hard.size()) {
-      size_t word_end = hard.find(u' ', word_start);
-      if (word_end == Text::npos) word_end = hard.size();
-      const Text word = hard.substr(word_start, word_end - word_start);
-      const Text joined = line.empty() ? word : line + u" " + word;
-      if (!line.empty() && vector_text_width(joined) > width) {
-        lines.push_back(line);
-        line = word;
-      } else {
-        line = joined;
-      }
-      word_start = word_end + 1;
-    }
-    lines.push_back(line);
-    if (end == Text::npos) break;
-    start = end + 1;
-  }
-  return lines;
-}
-
-void RecordLine(const Text& text, double x, double y, uint32_t colour) {
-  RecordedPanel* panel = CurrentRecording();
-  if (!panel || text.empty()) return;
-  RecordedItem item;
-  item.Content = text;
-  item.Colour = colour;
-  item.X = x + vector_text_width(text, kMeasureInk | kMeasureOffset);
-  item.Y = y + vector_text_height(text, kMeasureInk | kMeasureOffset);
-  item.Width = vector_text_width(text, kMeasureInk);
-  item.Height = vector_text_height(text, kMeasureInk);
-  SetArea(item, y);
-  panel->Items.push_back(item);
-}
-
-void RecordParagraph(const Text& text, double x, double y, double width, double height, int flags,
-                     uint32_t colour) {
-  RecordedPanel* panel = CurrentRecording();
-  if (!panel || text.empty()) return;
-  std::vector<Text> lines = WrapLines(text, width);
-  // Empty lines at the end draw nothing, and pango drops them without an ellipsis.
-  while (lines.size() > 1 && lines.back().empty()) lines.pop_back();
-  Text block;
-  double left = 1e9, right = -1e9;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) block += u"\n";
-    block += lines[i];
-    if (lines[i].empty()) continue;
-    const double line_width = vector_text_width(lines[i]);
-    double offset = 0;
-    if (flags & kParagraphCentre) offset = (width - line_width) / 2;
-    if (flags & kParagraphRight) offset = width - line_width;
-    const double ink_x = x + offset + vector_text_width(lines[i], kMeasureInk | kMeasureOffset);
-    left = std::min(left, ink_x);
-    right = std::max(right, ink_x + vector_text_width(lines[i], kMeasureInk));
-  }
-  if (left > right) left = right = x;  // only empty lines
-  RecordedItem item;
-  item.Content = text;
-  item.Colour = colour;
-  item.X = left;
-  item.Width = right - left;
-  item.Y = y + vector_text_height(block, kMeasureInk | kMeasureOffset);
-  item.Height = vector_text_height(block, kMeasureInk);
-  item.Fits = vector_text_height(block) <= height + 0.5;
-  SetArea(item, y);
-  panel->Items.push_back(item);
-}
+PanelWatcher Watcher;
 
 void SetFont(double size) { vector_font(font_handle(FontMain), size); }
 
 Text GameTitle() { return str_upper(kGameTitle); }
-
-int64_t PanelSpriteFor(int state) {
-  switch (state) {
-    case MainMenu: return SpriteMainMenu;
-    case Credits: return SpriteCredits;
-    case MenuSettings:
-    case GameSettings: return SpriteSettingsPanel;
-    case MenuQuit:
-    case GameQuit: return SpriteQuitQuestion;
-    case InGameMenu: return SpriteInGameMenu;
-    case LevelComplete: return SpriteLevelComplete;
-    case GameComplete: return SpriteGameComplete;
-    default: return -1;
-  }
-}
 
 // A four-entry menu: the game title and the entries centred in slots 1-4.
 void RenderFourEntryMenu(int sprite, const Text& name, const char16_t* const keys[4], int choice) {
@@ -157,7 +45,7 @@ void RenderFourEntryMenu(int sprite, const Text& name, const char16_t* const key
   PanelTitle(GameTitle(), g.TitleSize);
   for (int k = 1; k <= 4; ++k) {
     PanelEntry(GameText(keys[k - 1]), g.EntrySize, kPlaceCentre, g.Band + k * g.Gap + (k - 1) * g.EntrySize,
-               k == choice ? kOrange : kWhite);
+               k == choice ? ColourTextHighlight : ColourText);
   }
   PanelFinish(sprite);
 }
@@ -175,33 +63,22 @@ void ZoomTitleBackground() {
   sprite_zoom(SpriteTitleBackground, width, height);
 }
 
-void DrawSlidingPanel(int state, int* counter) {
-  const PanelPlace place = SlidePanelPlace(state);
-  sprite_display(PanelSpriteFor(state), place.X, place.RestY + *counter * place.Step);
-  if (*counter >= 1) --*counter;
+void DrawSlidingPanel(const ScreenEntry& screen) {
+  const PanelPlace place = SlidePanelPlace(screen.Panel);
+  sprite_display(screen.Panel, place.X, place.RestY + Menus.*screen.Slide * place.Step);
 }
 
 void DrawCarousel() {
   const int64_t count = static_cast<int64_t>(LevelList.size());
   int shift = 0;
-  if (Menus.CarouselDirection == 1) shift = -static_cast<int>(Menus.CarouselOffset);
-  if (Menus.CarouselDirection == 2) shift = static_cast<int>(Menus.CarouselOffset);
+  if (Menus.CarouselDirection == kCarouselToNext) shift = -static_cast<int>(Menus.CarouselOffset);
+  if (Menus.CarouselDirection == kCarouselToPrevious) shift = static_cast<int>(Menus.CarouselOffset);
   for (int slot = -2; slot <= 2; ++slot) {
     const int64_t index = Menus.LevelIndex + slot;
     // A card never rendered has no sprite (number 0 is the screenshot's).
     if (index < 0 || index >= count || LevelList[index].CardSprite == 0) continue;
     sprite_display(LevelList[index].CardSprite, CarouselCardX(slot) + shift, GameDisplay.ScreenHeight / 2);
   }
-  if (Menus.CarouselDirection == 0) return;
-  // The cards move by whole steps and then the rest of the card spacing, so the scroll ends with
-  // every card where the next rest position puts it.
-  if (Menus.CarouselOffset < CarouselSpacing()) {
-    Menus.CarouselOffset = std::min<int64_t>(Menus.CarouselOffset + kCarouselStep, CarouselSpacing());
-    return;
-  }
-  Menus.LevelIndex += Menus.CarouselDirection == 1 ? 1 : -1;
-  Menus.CarouselOffset = kCarouselStep;
-  Menus.CarouselDirection = 0;
 }
 
 // Moves a highlight one step within 1..last; false at the end of the list.
@@ -216,60 +93,54 @@ bool Step(int* choice, int delta, int last) {
 
 // ---- Geometry ----
 
-PanelGeometry MenuPanelGeometry(int sprite) {
+PanelGeometry RowsGeometry(int width, int height, int rows) {
   const int sw = PanelBasisWidth();
   PanelGeometry g;
+  g.Width = width;
+  g.Height = height;
   g.Band = sw / 24;
   g.TitleSize = sw / 72;
-  g.EntrySize = 2 * (sw / 72);
-  int rows = 4;
-  switch (sprite) {
-    case SpriteMainMenu:
-    case SpriteInGameMenu:
-      g.Width = g.Height = sw / 4;
-      break;
-    case SpriteQuitQuestion:
-      g.Width = sw / 2;
-      g.Height = sw / 6;
-      break;
-    case SpriteLevelComplete:
-    case SpriteGameComplete:
-      g.Width = sw / 2;
-      g.Height = sw / 3;
-      rows = 6;
-      break;
-    default:  // a level card
-      g.Width = g.Height = sw / 4;
-      g.TitleSize = g.EntrySize = (sw / 4) / 18;
-      return g;
-  }
+  g.EntrySize = 2 * g.TitleSize;
   g.Gap = (g.Height - g.Band - rows * g.EntrySize) / (rows + 1);
   return g;
 }
 
-PanelPlace SlidePanelPlace(int state) {
+PanelGeometry MenuPanelGeometry(int sprite) {
+  const int sw = PanelBasisWidth();
+  switch (sprite) {
+    case SpriteMainMenu:
+    case SpriteInGameMenu:
+      return RowsGeometry(sw / 4, sw / 4, 4);
+    case SpriteQuitQuestion:
+      return RowsGeometry(sw / 2, sw / 6, 4);
+    case SpriteLevelComplete:
+    case SpriteGameComplete:
+      return RowsGeometry(sw / 2, sw / 3, 6);
+    default: {  // a level card
+      PanelGeometry g;
+      g.Width = g.Height = sw / 4;
+      g.Band = sw / 24;
+      g.TitleSize = g.EntrySize = (sw / 4) / 18;
+      return g;
+    }
+  }
+}
+
+PanelPlace SlidePanelPlace(int sprite) {
   const int sw = GameDisplay.ScreenWidth, sh = GameDisplay.ScreenHeight;
   PanelPlace place;
   int width = 0;
-  switch (state) {
-    case MainMenu:
-      width = MenuPanelGeometry(SpriteMainMenu).Width;
+  switch (sprite) {
+    case SpriteMainMenu:
+    case SpriteQuitQuestion:
+      width = MenuPanelGeometry(sprite).Width;
       place.RestY = sh / 2;
       break;
-    case MenuQuit:
-      width = MenuPanelGeometry(SpriteQuitQuestion).Width;
-      place.RestY = sh / 2;
-      break;
-    case Credits: {
-      const PanelGeometry g = CreditsGeometry();
+    case SpriteCredits:
+    case SpriteSettingsPanel: {
+      const PanelGeometry g = sprite == SpriteCredits ? CreditsGeometry() : SettingsGeometry();
       width = g.Width;
-      place.RestY = sh - g.Height - 10;
-      break;
-    }
-    case MenuSettings: {
-      const PanelGeometry g = SettingsGeometry();
-      width = g.Width;
-      place.RestY = sh - g.Height - 10;
+      place.RestY = sh - g.Height - kLowerPanelMargin;
       break;
     }
     default:
@@ -298,8 +169,8 @@ void TitleBackgroundPosition(int* x, int* y) {
 }
 
 Text MinutesSeconds(int64_t milliseconds) {
-  if (milliseconds < 0) milliseconds = 0;
-  const int64_t seconds = milliseconds / 1000;
+  // A clock that reads before its start shows no time rather than a negative one.
+  const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
   auto two_digits = [](int64_t value) { return (value < 10 ? u"0" : u"") + str_from_int(value); };
   return two_digits(seconds / 60) + u":" + two_digits(seconds % 60);
 }
@@ -314,6 +185,8 @@ int CarouselSpacing() {
 }
 
 // ---- The common panel machinery ----
+
+void SetPanelWatcher(const PanelWatcher& watcher) { Watcher = watcher; }
 
 bool PanelBegin(const Text& name, int width, int height, int band) {
   if (Panel.Drawing) vector_drawing_stop();  // a panel left unfinished is dropped
@@ -335,14 +208,7 @@ bool PanelBegin(const Text& name, int width, int height, int band) {
     return false;
   }
   Panel.Drawing = true;
-  if (PanelRecording.Enabled) {
-    RecordedPanel recorded;
-    recorded.Name = name;
-    recorded.Width = width;
-    recorded.Height = height;
-    recorded.Band = band;
-    PanelRecording.Panels.push_back(recorded);
-  }
+  if (Watcher.Begin) Watcher.Begin(name, width, height, band);
   return true;
 }
 
@@ -352,14 +218,14 @@ void PanelText(const Text& text, double size, double x, double y, uint32_t colou
   vector_source_color(colour);
   vector_move_to(x, y);
   vector_text_draw(text);
-  RecordLine(text, x, y, colour);
+  if (Watcher.Line) Watcher.Line(text, x, y, colour);
 }
 
 void PanelTitle(const Text& title, double size) {
   if (!Panel.Drawing) return;
   SetFont(size);
   PanelText(title, size, Panel.Width / 2 - vector_text_width(title) / 2, Panel.Band / 2 - vector_text_height(title) / 2,
-            kWhite);
+            ColourText);
 }
 
 void PanelEntry(const Text& text, double size, int placement, double y, uint32_t colour) {
@@ -378,23 +244,14 @@ void PanelParagraph(const Text& text, double size, double x, double y, double wi
   vector_source_color(colour);
   vector_move_to(x, y);
   vector_paragraph_draw(text, width, height, flags);
-  RecordParagraph(text, x, y, width, height, flags, colour);
+  if (Watcher.Paragraph) Watcher.Paragraph(text, x, y, width, height, flags, colour);
 }
 
 void PanelPicture(GdkPixbuf* picture, double x, double y, double width, double height) {
   if (!Panel.Drawing || !picture) return;
   vector_move_to(x, y);
   vector_image_draw(picture, 255, width, height);
-  if (RecordedPanel* panel = CurrentRecording()) {
-    RecordedItem item;
-    item.Picture = true;
-    item.X = x;
-    item.Y = y;
-    item.Width = width;
-    item.Height = height;
-    SetArea(item, y);
-    panel->Items.push_back(item);
-  }
+  if (Watcher.Picture) Watcher.Picture(x, y, width, height);
 }
 
 int64_t PanelFinish(int64_t number) {
@@ -409,7 +266,7 @@ int64_t PanelFinish(int64_t number) {
     drawing_stop();
   }
   image_free(Panel.Image);
-  if (RecordedPanel* panel = CurrentRecording()) panel->Sprite = sprite;
+  if (Watcher.Finish) Watcher.Finish(sprite);
   Panel = PanelDrawingRecord{};
   return sprite;
 }
@@ -432,10 +289,10 @@ void RenderQuitQuestion(int choice) {
   if (!PanelBegin(u"quit question", g.Width, g.Height, g.Band)) return;
   PanelTitle(GameTitle(), g.TitleSize);
   PanelParagraph(GameText(u"tQuitQUESTION"), g.EntrySize, kEntryMargin, g.Band + g.Gap, g.Width - 2 * kEntryMargin,
-                 2 * g.EntrySize + g.Gap, kParagraphCentre, kWhite);
+                 2 * g.EntrySize + g.Gap, kParagraphCentre, ColourText);
   const int y = g.Band + 3 * g.Gap + 3 * g.EntrySize;
-  PanelEntry(GameText(u"tQuitYES"), g.EntrySize, kPlaceLeft, y, choice == 1 ? kOrange : kWhite);
-  PanelEntry(GameText(u"tQuitNO"), g.EntrySize, kPlaceRight, y, choice == 2 ? kOrange : kWhite);
+  PanelEntry(GameText(u"tQuitYES"), g.EntrySize, kPlaceLeft, y, choice == 1 ? ColourTextHighlight : ColourText);
+  PanelEntry(GameText(u"tQuitNO"), g.EntrySize, kPlaceRight, y, choice == 2 ? ColourTextHighlight : ColourText);
   PanelFinish(SpriteQuitQuestion);
 }
 
@@ -446,14 +303,14 @@ void RenderLevelComplete(int choice) {
   const bool known = Menus.LevelIndex >= 0 && Menus.LevelIndex < static_cast<int64_t>(LevelList.size());
   const int64_t time = known ? LevelList[Menus.LevelIndex].TimeMs : 0;
   const int time_y = g.Band + g.Gap, steps_y = g.Band + 2 * g.Gap + g.EntrySize;
-  PanelText(GameText(u"tCompleteTIME"), g.EntrySize, kEntryMargin, time_y, kWhite);
-  PanelEntry(MinutesSeconds(time), g.EntrySize, kPlaceRight, time_y, kWhite);
-  PanelText(GameText(u"tCompleteSTEPS"), g.EntrySize, kEntryMargin, steps_y, kWhite);
-  PanelEntry(str_from_int(Board.StepCount), g.EntrySize, kPlaceRight, steps_y, kWhite);
+  PanelText(GameText(u"tCompleteTIME"), g.EntrySize, kEntryMargin, time_y, ColourText);
+  PanelEntry(MinutesSeconds(time), g.EntrySize, kPlaceRight, time_y, ColourText);
+  PanelText(GameText(u"tCompleteSTEPS"), g.EntrySize, kEntryMargin, steps_y, ColourText);
+  PanelEntry(str_from_int(Board.StepCount), g.EntrySize, kPlaceRight, steps_y, ColourText);
   const int y = g.Band + 6 * g.Gap + 5 * g.EntrySize;
-  PanelEntry(GameText(u"tCompleteRETRY"), g.EntrySize, kPlaceLeft, y, choice == 1 ? kOrange : kWhite);
-  PanelEntry(GameText(u"tCompleteMENU"), g.EntrySize, kPlaceCentre, y, choice == 2 ? kOrange : kWhite);
-  PanelEntry(GameText(u"tCompleteNEXT"), g.EntrySize, kPlaceRight, y, choice == 3 ? kOrange : kWhite);
+  PanelEntry(GameText(u"tCompleteRETRY"), g.EntrySize, kPlaceLeft, y, choice == 1 ? ColourTextHighlight : ColourText);
+  PanelEntry(GameText(u"tCompleteMENU"), g.EntrySize, kPlaceCentre, y, choice == 2 ? ColourTextHighlight : ColourText);
+  PanelEntry(GameText(u"tCompleteNEXT"), g.EntrySize, kPlaceRight, y, choice == 3 ? ColourTextHighlight : ColourText);
   PanelFinish(SpriteLevelComplete);
 }
 
@@ -464,8 +321,8 @@ void RenderGameComplete() {
   // The text ends where the OK row starts: a longer one is cut with an ellipsis, never drawn over it.
   const int text_y = g.Band + g.Gap, ok_y = g.Band + 6 * g.Gap + 5 * g.EntrySize;
   PanelParagraph(GameText(u"tGcCONGRATULATIONS") + u"\n\n" + GameText(u"tGcGAMECOMPLETE"), g.EntrySize, 0, text_y,
-                 g.Width, ok_y - text_y, kParagraphCentre, kWhite);
-  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, kOrange);
+                 g.Width, ok_y - text_y, kParagraphCentre, ColourText);
+  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, ColourTextHighlight);
   PanelFinish(SpriteGameComplete);
 }
 
@@ -478,17 +335,17 @@ void RenderLevelCard(int64_t index, bool current) {
   SetFont(size);
   const Text header = str_replace(GameText(u"tStartHEADER"), u"#", str_from_int(index + 1));
   const int u = static_cast<int>(std::lround(vector_text_height(header, kMeasureInk)));
-  PanelText(header, size, cw / 2 - vector_text_width(header) / 2, band / 2 - u - u / 2, kWhite);
+  PanelText(header, size, cw / 2 - vector_text_width(header) / 2, band / 2 - u - u / 2, ColourText);
   const Text title = GameText(level.TitleKey);
   SetFont(size);
-  PanelText(title, size, cw / 2 - vector_text_width(title) / 2, band / 2, kWhite);
+  PanelText(title, size, cw / 2 - vector_text_width(title) / 2, band / 2, ColourText);
   const int64_t thumbnail = LevelThumbnail(Folders.GameDir + u"Cratevale.maps", level.Name, kPackerRuntime);
   PanelPicture(image_handle(thumbnail), 0, band, cw, cw * 0.5625);
   image_free(thumbnail);
   if (level.Unlocked || current) {
     const Text stats = GameText(u"tStartTIME") + u" " + MinutesSeconds(level.TimeMs) + u"\n" +
                        GameText(u"tStartSTEPS") + u" " + str_from_int(level.Steps) + u"\n";
-    PanelParagraph(stats, size, 0, cw - band, cw, band, kParagraphCentre, kWhite);
+    PanelParagraph(stats, size, 0, cw - band, cw, band, kParagraphCentre, ColourText);
   } else {
     const int lock = 3 * size;
     PanelPicture(image_handle(ImageLockMark), cw / 2 - lock / 2, cw - band, lock, lock);
@@ -501,6 +358,11 @@ void RenderLevelCard(int64_t index, bool current) {
 
 void RenderAllLevelCards() {
   for (int64_t i = 0; i < static_cast<int64_t>(LevelList.size()); ++i) RenderLevelCard(i, false);
+}
+
+void RenderAllTexts() {
+  RenderAllPanels();
+  if (Loop.InLevel) RenderHudName();
 }
 
 void RenderAllPanels() {
@@ -520,30 +382,26 @@ void RenderAllPanels() {
 void TiltTitleBackground() { sprite_rotate(SpriteTitleBackground, kRotateAdd, -3.0f); }
 
 void DrawTitleScreen() {
-  if (GameState == StudioSplash) {
+  const ScreenEntry& screen = CurrentScreen();
+  if (screen.Shows == Backdrop::StudioLogo) {
     sprite_display(SpriteStudioSplash, 0, 0);
     return;
   }
-  if (GameState < TitleSplash || GameState > MenuQuit) return;
+  if (screen.Shows != Backdrop::TitleScreen) return;
   ZoomTitleBackground();
   sprite_rotate(SpriteTitleBackground, kRotateAdd, static_cast<float>(Loop.SpinStep));
   int x = 0, y = 0;
   TitleBackgroundPosition(&x, &y);
   sprite_display(SpriteTitleBackground, x, y);
   sprite_display_blended(SpriteTitle, 0, 0);
-  switch (GameState) {
-    case MainMenu: DrawSlidingPanel(MainMenu, &Menus.MainMenuSlide); break;
-    case LevelSelect: DrawCarousel(); break;
-    case Credits: DrawSlidingPanel(Credits, &Menus.CreditsSlide); break;
-    case MenuSettings: DrawSlidingPanel(MenuSettings, &Menus.SettingsSlide); break;
-    case MenuQuit: DrawSlidingPanel(MenuQuit, &Menus.QuitSlide); break;
-    default: break;
-  }
+  if (screen.Place == PanelAt::SlidingIn) DrawSlidingPanel(screen);
+  if (screen.Place == PanelAt::Carousel) DrawCarousel();
 }
 
 void DrawOverlayPanel() {
-  if (GameState < InGameMenu || GameState > GameComplete) return;
-  const int64_t sprite = PanelSpriteFor(GameState);
+  const ScreenEntry& screen = CurrentScreen();
+  if (screen.Place != PanelAt::Centred) return;
+  const int64_t sprite = screen.Panel;
   sprite_display(sprite, GameDisplay.ScreenWidth / 2 - sprite_width(sprite) / 2,
                  GameDisplay.ScreenHeight / 2 - sprite_height(sprite) / 2);
 }
@@ -551,44 +409,40 @@ void DrawOverlayPanel() {
 // ---- Navigation ----
 
 bool NavigateMenu(int key) {
-  const int vertical = key == kKeyDown ? 1 : key == kKeyUp ? -1 : 0;
-  const int horizontal = key == kKeyRight ? 1 : key == kKeyLeft ? -1 : 0;
-  switch (GameState) {
-    case MainMenu:
-      if (Menus.MainMenuSlide != 0 || !vertical || !Step(&Menus.MainMenuChoice, vertical, 4)) return false;
-      RenderMainMenu(Menus.MainMenuChoice);
-      return true;
-    case InGameMenu:
-      if (!vertical || !Step(&Menus.InGameChoice, vertical, 4)) return false;
-      RenderInGameMenu(Menus.InGameChoice);
-      return true;
-    case MenuQuit:
-    case GameQuit:
-      if (Menus.QuitSlide != 0 || !horizontal || !Step(&Menus.QuitChoice, horizontal, 2)) return false;
-      RenderQuitQuestion(Menus.QuitChoice);
-      return true;
-    case LevelComplete:
-      if (!horizontal || !Step(&Menus.CompleteChoice, horizontal, 3)) return false;
-      RenderLevelComplete(Menus.CompleteChoice);
-      return true;
-    case MenuSettings:
-    case GameSettings:
-      return SettingsKey(key);
-    default:
-      return false;
-  }
+  const ScreenEntry& screen = CurrentScreen();
+  if (screen.Slide && Menus.*screen.Slide != 0) return false;  // still sliding in
+  if (screen.Keys == Navigation::Settings) return SettingsKey(key);
+  int delta = 0;
+  if (screen.Keys == Navigation::UpDown) delta = key == kKeyDown ? 1 : key == kKeyUp ? -1 : 0;
+  if (screen.Keys == Navigation::LeftRight) delta = key == kKeyRight ? 1 : key == kKeyLeft ? -1 : 0;
+  if (delta == 0 || !Step(&(Menus.*screen.Choice), delta, screen.Entries)) return false;
+  screen.Render(Menus.*screen.Choice);
+  return true;
 }
 
 bool StartCarouselScroll(int direction) {
-  if (Menus.CarouselDirection != 0) return false;
+  if (Menus.CarouselDirection != kCarouselStill) return false;
   const int64_t count = static_cast<int64_t>(LevelList.size());
-  if (direction == 2 && Menus.LevelIndex >= 1) {
-    Menus.CarouselDirection = 2;
+  if (direction == kCarouselToPrevious && Menus.LevelIndex >= 1) {
+    Menus.CarouselDirection = kCarouselToPrevious;
     return true;
   }
-  if (direction == 1 && Menus.LevelIndex < count - 1) {
-    Menus.CarouselDirection = 1;
+  if (direction == kCarouselToNext && Menus.LevelIndex < count - 1) {
+    Menus.CarouselDirection = kCarouselToNext;
     return true;
   }
   return false;
+}
+
+void AdvanceCarouselScroll() {
+  if (Menus.CarouselDirection == kCarouselStill) return;
+  // The cards move by whole steps and then the rest of the card spacing, so the scroll ends with
+  // every card where the next rest position puts it.
+  if (Menus.CarouselOffset < CarouselSpacing()) {
+    Menus.CarouselOffset = std::min<int64_t>(Menus.CarouselOffset + kCarouselStep, CarouselSpacing());
+    return;
+  }
+  Menus.LevelIndex += Menus.CarouselDirection == kCarouselToNext ? 1 : -1;
+  Menus.CarouselOffset = kCarouselStep;
+  Menus.CarouselDirection = kCarouselStill;
 }

@@ -13,6 +13,9 @@ typedef struct _GdkPixbuf GdkPixbuf;
 // Renders every panel and every level card (at the loop entry, after a language change and
 // after the screen reopened).
 void RenderAllPanels();
+// Every panel and card, and the heads-up name box while a level is under way: after a language
+// change or a reopened screen.
+void RenderAllTexts();
 void RenderMainMenu(int choice);
 void RenderInGameMenu(int choice);
 void RenderQuitQuestion(int choice);
@@ -23,23 +26,23 @@ void RenderLevelCard(int64_t index, bool current);
 void RenderAllLevelCards();
 // Gives the title background its tilt, once at the first loop entry.
 void TiltTitleBackground();
-// Draws the picture of a title-screen state (0-6): splash, or spinning background, title, the
-// state's panel sliding in, the carousel; advances the slides and the carousel scroll.
+// Draws the picture of a title-screen state: the studio splash, or the spinning background, the
+// title, and the state's panel sliding in or the carousel.
 void DrawTitleScreen();
-// Draws the panel of an overlay state (8-12) over the dimmed board.
+// Draws the centred panel of an overlay state over the dimmed board.
 void DrawOverlayPanel();
 // A released navigation key (kKeyUp, kKeyDown, kKeyLeft, kKeyRight) in the current state's
 // panel. Returns true when the highlight changed (the panel is then re-rendered; the caller plays
 // the rollover sound).
 bool NavigateMenu(int key);
-// Starts scrolling the carousel: direction 1 towards the next level, 2 towards the previous.
-// Returns true when a scroll started.
+// Starts scrolling the carousel (kCarouselToNext or kCarouselToPrevious). Returns true when a
+// scroll started.
 bool StartCarouselScroll(int direction);
+// One frame of a carousel scroll: kCarouselStep pixels further (the last step only the rest of
+// the card spacing), or the scroll ends on its card.
+void AdvanceCarouselScroll();
 
 // ---- Geometry ----
-
-// The carousel scrolls this many pixels a frame.
-constexpr int kCarouselStep = 45;
 
 // The measures of a panel: its size, band height, title and entry text sizes and the gap
 // between its rows, in pixels for the current screen.
@@ -51,6 +54,9 @@ struct PanelGeometry {
   int EntrySize = 0;
   int Gap = 0;
 };
+// The geometry of a panel of `rows` rows of entries: the band a 24th of PanelBasisWidth(), the
+// title a 72nd, the entries twice the title, the rest shared out evenly between the rows.
+PanelGeometry RowsGeometry(int width, int height, int rows);
 // The geometry of a menu panel by its sprite number (main menu, in-game menu, quit question,
 // level complete, game complete); the level card's for any other number.
 PanelGeometry MenuPanelGeometry(int sprite);
@@ -61,9 +67,9 @@ struct PanelPlace {
   int RestY = 0;
   int Step = 0;  // (screen height - rest y) / 5
 };
-// The resting place of the panel sprite of a slide-in state (2 main menu, 4 credits, 5 settings,
-// 6 quit question) on the current screen.
-PanelPlace SlidePanelPlace(int state);
+// The resting place of a panel that slides in (main menu, credits, settings, quit question), by
+// its sprite, on the current screen.
+PanelPlace SlidePanelPlace(int sprite);
 // The left edge of the carousel card at `slot` (-2..2, 0 the centre card) when still.
 int CarouselCardX(int slot);
 // The title background's place on the screen for its current size.
@@ -85,7 +91,7 @@ constexpr int kPlaceCentre = 1;
 constexpr int kPlaceRight = 2;
 
 // Starts a panel: a width x height image in the panel fill with the band (0, 0, width, band) in
-// the band colour, and vector drawing on it in pixels. `name` labels the panel in the recording.
+// the band colour, and vector drawing on it in pixels. `name` labels the panel for the watcher.
 // False when the image or its drawing cannot be made (nothing is then drawn).
 bool PanelBegin(const Text& name, int width, int height, int band);
 // A single line at the font size with its top-left at (x, y).
@@ -104,32 +110,16 @@ void PanelPicture(GdkPixbuf* picture, double x, double y, double width, double h
 // Returns the sprite's handle, or 0 when nothing could be drawn.
 int64_t PanelFinish(int64_t number);
 
-// ---- Recording, for the tests: what each rendered panel put where ----
+// ---- Watching the panels as they are drawn ----
 
-struct RecordedItem {
-  Text Content;          // the text, or empty for a picture
-  bool Picture = false;
-  uint32_t Colour = 0;   // the text's colour
-  // Where it is inked, in panel pixels (for a picture: its box).
-  double X = 0, Y = 0, Width = 0, Height = 0;
-  // The panel area it must stay in (the band for titles, below the band for the rest).
-  double AreaX = 0, AreaY = 0, AreaWidth = 0, AreaHeight = 0;
-  // A paragraph: false when its wrapped lines need more height than its box (it would end in an
-  // ellipsis). Always true for single lines and pictures.
-  bool Fits = true;
+// Called while a panel is drawn, with the panel's font set: what it puts where, in panel pixels.
+// The tests record the panels through it; the game sets none.
+struct PanelWatcher {
+  void (*Begin)(const Text& name, int width, int height, int band) = nullptr;
+  void (*Line)(const Text& text, double x, double y, uint32_t colour) = nullptr;
+  void (*Paragraph)(const Text& text, double x, double y, double width, double height, int flags,
+                    uint32_t colour) = nullptr;
+  void (*Picture)(double x, double y, double width, double height) = nullptr;
+  void (*Finish)(int64_t sprite) = nullptr;
 };
-
-struct RecordedPanel {
-  Text Name;
-  int Width = 0;
-  int Height = 0;
-  int Band = 0;
-  int64_t Sprite = 0;  // handle of the sprite it went into
-  std::vector<RecordedItem> Items;
-};
-
-struct PanelRecordingRecord {
-  bool Enabled = false;
-  std::vector<RecordedPanel> Panels;
-};
-extern PanelRecordingRecord PanelRecording;
+void SetPanelWatcher(const PanelWatcher& watcher);

@@ -2,9 +2,8 @@
 #include "game/music.h"
 
 #include "game/core/game.h"
+#include "game/presentation.h"
 #include "runtime/media/sound.h"
-
-int StateMusic(int state) { return state >= Playing ? GameMusic : MenuMusic; }
 
 void PlayMusic(int music) { Loop.MusicChannel = sound_play(music, kSoundLoop | kSoundNewChannel); }
 

@@ -1,10 +1,8 @@
 // The music and the sound effects of the game: the menu music in the title-screen states, the
-// level music from the start of a level until the player is back in the main menu, and the two
-// interface sounds.
+// level music from the start of a level until the player is back in the main menu (the screen
+// table says which music belongs to which screen), and the two interface sounds.
 #pragma once
 
-// The music of a screen state: the level music in the play-screen states, else the menu music.
-int StateMusic(int state);
 // Plays a music looped on a channel of its own and keeps the channel in Loop.MusicChannel.
 void PlayMusic(int music);
 // Stops a music on Loop.MusicChannel.

@@ -9,9 +9,9 @@
 #include "game/core/game.h"
 #include "game/core/languages.h"
 #include "game/core/log.h"
-#include "game/main_loop.h"
 #include "game/maps.h"
 #include "game/menus.h"
+#include "game/screens.h"
 #include "runtime/data/files.h"
 #include "runtime/display/drawing.h"
 #include "runtime/display/image.h"
@@ -21,19 +21,11 @@ PlayScreenRecord PlayScreen;
 
 namespace {
 
-// Aspect classes with a layout rule of their own.
-constexpr int kAspect3x2 = 0;
-constexpr int kAspect4x3 = 1;
-constexpr int kAspect5x4 = 2;
-constexpr int kAspect16x9 = 3;
-constexpr int kAspect16x10 = 4;
-constexpr int kAspect17x9 = 5;
-
 constexpr uint32_t kHudBackground = ColourTitleBar;
 constexpr uint32_t kHudOuterFrame = ColourHighlight;
 constexpr uint32_t kHudMiddleFrame = ColourPanel;
 constexpr uint32_t kHudInnerFill = ColourPanelDark;
-constexpr int kHudTextRed = 232, kHudTextGreen = 106, kHudTextBlue = 23;
+constexpr uint32_t kHudText = ColourTextHighlight;
 
 constexpr int kUnlitIconIntensity = 64;
 constexpr int kDimmerIntensity = 128;
@@ -170,7 +162,7 @@ void RenderHudText(int sprite, const Text& text, int left) {
   const int output = image_vector_output(image, kUnitPixel);
   if (output && vector_drawing_start(output)) {
     vector_font(font_handle(FontMain), static_cast<double>(PlayScreen.Layout.HudFontSize));
-    vector_source_color(rgba(kHudTextRed, kHudTextGreen, kHudTextBlue, 255));
+    vector_source_color(kHudText);
     const double x = left >= 0 ? left : (width - vector_text_width(text)) / 2;
     vector_move_to(x, (height - vector_text_height(text)) / 2);
     vector_text_draw(text);
@@ -224,7 +216,7 @@ int64_t CrateCountShown() { return std::clamp<int64_t>(Board.CrateCount, 0, kHud
 void DrawHudIcons() {
   for (int slot = 1; slot <= CrateCountShown(); ++slot) {
     HudIconSlot& icon = PlayScreen.Icons[slot];
-    icon.Lit = Board.HudLit[slot] ? 1 : 0;
+    icon.Lit = slot <= Board.CoveredCount ? 1 : 0;  // lit from the first, whichever targets hold crates
     if (icon.Lit) {
       sprite_display(SpriteTargetIcon, Pixel(icon.X), Pixel(icon.Y));
     } else {
@@ -308,9 +300,6 @@ void HudIconPosition(const PlayLayout& layout, int slot, int64_t* x, int64_t* y)
                  : layout.HudHeight - layout.Border3 - layout.IconSize / 3 - layout.IconSize;
 }
 
-// The heads-up bar reads the clock as the level-complete panel and the level cards do.
-Text HudTimeText(int64_t elapsed_ms) { return MinutesSeconds(elapsed_ms); }
-
 int KeeperSprite() {
   int turn = 0;  // left
   switch (Board.PoseFacing) {
@@ -327,11 +316,7 @@ int64_t MoveOffsetPixels(int move_frame, int64_t tile_size) {
 }
 
 void SetLayout() {
-  const PlayLayout& layout = PlayScreen.Layout =
-      ComputeLayout(GameDisplay.ScreenWidth, GameDisplay.ScreenHeight, GameDisplay.AspectRatio);
-  GameDisplay.TileSize = static_cast<int>(layout.TileSize);
-  GameDisplay.OffsetX = static_cast<int>(layout.OffsetX);
-  GameDisplay.OffsetY = static_cast<int>(layout.OffsetY);
+  PlayScreen.Layout = ComputeLayout(GameDisplay.ScreenWidth, GameDisplay.ScreenHeight, GameDisplay.AspectRatio);
 }
 
 void PreparePlayScreen() {
@@ -339,7 +324,10 @@ void PreparePlayScreen() {
   const int tile = Pixel(layout.TileSize);
   // Zoomed whatever the size, so that a layout back at 64 pixels does not keep an older zoom.
   for (const int sprite : {SpriteCrate, SpriteFloor}) sprite_zoom(sprite, tile, tile);
-  for (int sprite = SpriteKeeperStanding; sprite < SpriteKeeperPushing + 4; ++sprite) sprite_zoom(sprite, tile, tile);
+  for (int turn = 0; turn < kKeeperTurns; ++turn) {
+    sprite_zoom(SpriteKeeperStanding + turn, tile, tile);
+    sprite_zoom(SpriteKeeperPushing + turn, tile, tile);
+  }
   SetMapTileSize(static_cast<double>(layout.TileSize));
   SetMapOffsetX(static_cast<double>(layout.OffsetX));
   SetMapOffsetY(static_cast<double>(layout.OffsetY));
@@ -364,9 +352,14 @@ void RenderHudName() {
 
 void RenderHudSteps() { RenderHudText(SpriteHudSteps, str_from_int(Board.StepCount), -1); }
 
-void RenderHudTime() {
-  PlayScreen.TimeText = HudTimeText(LoopNow() - Loop.LevelStartTime);
+void RenderHudTime(int64_t elapsed_ms) {
+  PlayScreen.TimeText = MinutesSeconds(elapsed_ms);
   RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
+}
+
+void UpdateHudBoxes(bool clock_runs, int64_t elapsed_ms) {
+  RenderHudSteps();
+  if (clock_runs) RenderHudTime(elapsed_ms);
 }
 
 void ResetHudIcons() {
@@ -381,16 +374,13 @@ void DrawPlayScreen() {
   const int inset = Pixel(layout.Border3);
   sprite_display(SpriteHudBar, 0, 0);
   sprite_display(SpriteHudName, inset, inset);
-  RenderHudSteps();
   sprite_display(SpriteHudSteps, Pixel(layout.NameWidth + layout.TimeWidth + inset), inset);
-  if (GameState == Playing) RenderHudTime();
   sprite_display(SpriteHudTime, Pixel(layout.NameWidth + inset), inset);
   DrawHudIcons();
   DrawFillers(layout);
   DrawLevel(Loop.CurrentLevelName);
   DrawBoardItems(layout);
-  AdvanceMove();
-  if (GameState >= InGameMenu && GameState <= GameComplete) {
+  if (CurrentScreen().Place == PanelAt::Centred) {
     sprite_display_blended(SpriteDimmer, 0, 0, kDimmerIntensity);
     DrawOverlayPanel();
   }

@@ -52,25 +52,21 @@ struct PlayScreenRecord {
 };
 extern PlayScreenRecord PlayScreen;
 
-// The layout of a screen of width x height pixels in aspect class `aspect` (0 3:2, 1 4:3, 2 5:4,
-// 3 16:9, 4 16:10, 5 17:9, 6 21:9, 7 other). 1920 x 1080, 1920 x 1200 and 3840 x 2160 have fixed
-// layouts; the 21:9 class is laid out like the other shapes without a rule of their own. On every
-// screen from 1024 x 576 up the whole board lies on the screen (a screen too short for cells of
-// a thirtieth of its width gets smaller ones) and every pixel is drawn each frame.
+// The layout of a screen of width x height pixels in aspect class `aspect` (kAspect3x2 ...).
+// 1920 x 1080, 1920 x 1200 and 3840 x 2160 have fixed layouts; the 21:9 class is laid out like
+// the other shapes without a rule of their own. On every screen from 1024 x 576 up the whole board
+// lies on the screen (a screen too short for cells of a thirtieth of its width gets smaller ones)
+// and every pixel is drawn each frame.
 PlayLayout ComputeLayout(int64_t width, int64_t height, int aspect);
 // The screen position of a target icon slot (1-12) in a layout.
 void HudIconPosition(const PlayLayout& layout, int slot, int64_t* x, int64_t* y);
-// The text of the time box for an elapsed time, as MinutesSeconds writes it (all the minutes,
-// past 99 too).
-Text HudTimeText(int64_t elapsed_ms);
-// The sprite of the keeper's present pose: 8-11 standing left, right, up, down, 12-15 pushing.
+// The sprite of the keeper's present pose: standing or pushing, turned left, right, up or down.
 int KeeperSprite();
 // How many pixels along its move the keeper is drawn in a frame of the move animation, for a
 // tile size: MoveFrame eighths of a cell, rounded to the nearest pixel.
 int64_t MoveOffsetPixels(int move_frame, int64_t tile_size);
 
-// Sets the play-screen layout (and GameDisplay's TileSize, OffsetX, OffsetY) from the screen's
-// size and aspect class.
+// Sets the play-screen layout from the screen's size and aspect class.
 void SetLayout();
 // Zooms the tile-sized sprites, hands the tile size and offsets to the map drawer, logs them and
 // builds the heads-up bar. Called when the main loop is entered and after the screen reopened.
@@ -79,11 +75,15 @@ void SetLayout();
 void PreparePlayScreen();
 // The name box, rendered at each level start and after a language change.
 void RenderHudName();
-// The steps box (the board's step count), rendered every play-screen frame.
+// The steps box (the board's step count).
 void RenderHudSteps();
-// The time box (the level clock), rendered every frame of the Playing state.
-void RenderHudTime();
+// The time box: the level clock at `elapsed_ms`.
+void RenderHudTime(int64_t elapsed_ms);
+// Before a play-screen frame is drawn: the steps box, and the time box while the level clock
+// runs (`elapsed_ms` its reading).
+void UpdateHudBoxes(bool clock_runs, int64_t elapsed_ms);
 // Clears the target icons and marks one used per crate of the level, at each level start.
 void ResetHudIcons();
-// Draws the whole picture of a play-screen state (7-12), advancing the move animation.
+// Draws the whole picture of a play-screen state: the heads-up bar, the board, and on the overlay
+// states the dimmer and the panel.
 void DrawPlayScreen();

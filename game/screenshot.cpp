@@ -4,6 +4,7 @@
 
 #include "game/core/game.h"
 #include "game/core/log.h"
+#include "game/presentation.h"
 #include "runtime/data/files.h"
 #include "runtime/display/image.h"
 #include "runtime/display/sprite.h"

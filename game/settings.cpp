@@ -11,13 +11,12 @@
 #include "game/display.h"
 #include "game/music.h"
 #include "game/play_screen.h"
+#include "game/presentation.h"
 #include "runtime/display/drawing.h"
 #include "runtime/display/keyboard.h"
 
 namespace {
 
-constexpr uint32_t kWhite = 0xFFFFFFFF;
-constexpr uint32_t kOrange = ColourHighlight | 0xFF000000u;
 // The resolution entry while the pending mode is not windowed: (95, 95, 95) at alpha 95.
 constexpr uint32_t kDisabled = 0x5F5F5F5Fu;
 
@@ -30,9 +29,9 @@ bool ResolutionKnown(int index) { return index >= 0 && index < static_cast<int>(
 
 Text ScreenModeName(int mode) {
   switch (mode) {
-    case 0: return GameText(u"tSettingsFULLSCREEN");
-    case 1: return GameText(u"TSettingsWINDOWED");
-    case 2: return GameText(u"tSettingsBORDERLESS");
+    case kFullScreen: return GameText(u"tSettingsFULLSCREEN");
+    case kWindowed: return GameText(u"TSettingsWINDOWED");
+    case kBorderless: return GameText(u"tSettingsBORDERLESS");
     default: return Text();
   }
 }
@@ -40,16 +39,16 @@ Text ScreenModeName(int mode) {
 // Left (-1) or Right (+1) on a settings entry; true when a working copy changed.
 bool ChangeSetting(int entry, int direction) {
   switch (entry) {
-    case 1: {
+    case kSettingsLanguage: {
       // Without any language there is nothing to move to.
-      if (list_size(LanguageList) == 0) return false;
-      const LanguageRecord* language = direction < 0 ? list_previous(LanguageList) : list_next(LanguageList);
+      if (list_size(Languages.LanguageList) == 0) return false;
+      const LanguageRecord* language = direction < 0 ? list_previous(Languages.LanguageList) : list_next(Languages.LanguageList);
       if (!language) return false;
-      LanguageIndex = list_index(LanguageList);
+      Languages.LanguageIndex = list_index(Languages.LanguageList);
       Menus.PendingLanguage = language->BaseName;
       return true;
     }
-    case 2:
+    case kSettingsMusic:
       if (direction < 0 && Menus.PendingMusic == 0) {
         Menus.PendingMusic = 1;
         return true;
@@ -59,17 +58,17 @@ bool ChangeSetting(int entry, int direction) {
         return true;
       }
       return false;
-    case 3:
-      if (direction < 0 && Menus.PendingScreen > 0) {
+    case kSettingsScreenMode:
+      if (direction < 0 && Menus.PendingScreen > kFullScreen) {
         --Menus.PendingScreen;
         return true;
       }
-      if (direction > 0 && Menus.PendingScreen < 2) {
+      if (direction > 0 && Menus.PendingScreen < kBorderless) {
         ++Menus.PendingScreen;
         return true;
       }
       return false;
-    case 4: {
+    case kSettingsResolution: {
       const int count = static_cast<int>(ResolutionList.size());
       if (!ResolutionKnown(Menus.PendingResolution)) {
         // A size outside the list (a hand-edited preference) has no neighbours: Right starts at
@@ -99,21 +98,12 @@ void SetReopenFunction(ReopenFunction reopen) { SettingsModule.Reopen = reopen ?
 
 // The settings and credits panels are a third of the screen's width high with six rows of
 // entries; only their widths differ.
-PanelGeometry SixRowGeometry(int width) {
+PanelGeometry SettingsGeometry() {
   const int w = PanelBasisWidth();
-  PanelGeometry g;
-  g.Width = width;
-  g.Height = w / 3;
-  g.Band = w / 24;
-  g.TitleSize = w / 72;
-  g.EntrySize = 2 * g.TitleSize;
-  g.Gap = (g.Height - g.Band - 6 * g.EntrySize) / 7;
-  return g;
+  return RowsGeometry(static_cast<int>(std::lround(w / 1.8)), w / 3, 6);
 }
 
-PanelGeometry SettingsGeometry() { return SixRowGeometry(static_cast<int>(std::lround(PanelBasisWidth() / 1.8))); }
-
-PanelGeometry CreditsGeometry() { return SixRowGeometry(PanelBasisWidth() / 2); }
+PanelGeometry CreditsGeometry() { return RowsGeometry(PanelBasisWidth() / 2, PanelBasisWidth() / 3, 6); }
 
 int CreditsBodySize() { return PanelBasisWidth() / 96; }
 
@@ -150,11 +140,11 @@ void RenderSettingsPanel(int choice, int mode) {
   const int f = g.EntrySize, gap = g.Gap, tb = g.Band;
   const int rows[] = {gap + tb, f + 2 * gap + tb, 2 * f + 3 * gap + tb, 3 * f + 4 * gap + tb, 5 * f + 6 * gap + tb};
   auto colour = [&](int entry) {
-    if (entry == 4 && mode != 1) return kDisabled;
-    return entry == choice ? kOrange : kWhite;
+    if (entry == kSettingsResolution && mode != kWindowed) return kDisabled;
+    return entry == choice ? ColourTextHighlight : ColourText;
   };
   Text language;
-  if (const LanguageRecord* current = list_current(LanguageList)) language = str_upper(current->DisplayName);
+  if (const LanguageRecord* current = list_current(Languages.LanguageList)) language = str_upper(current->DisplayName);
   const Text values[] = {
       language,
       GameText(Menus.PendingMusic == 1 ? u"tSettingsON" : u"tSettingsOFF"),
@@ -163,12 +153,12 @@ void RenderSettingsPanel(int choice, int mode) {
   };
   const char16_t* const labels[] = {u"tSettingsLANGUAGE", u"tSettingsMUSIC", u"tSettingsSCREENMODE",
                                     u"tSettingsRESOLUTION"};
-  for (int entry = 1; entry <= 4; ++entry) {
+  for (int entry = kSettingsLanguage; entry <= kSettingsResolution; ++entry) {
     PanelEntry(GameText(labels[entry - 1]), f, kPlaceLeft, rows[entry - 1], colour(entry));
     if (!values[entry - 1].empty()) PanelEntry(values[entry - 1], f, kPlaceRight, rows[entry - 1], colour(entry));
   }
-  PanelEntry(GameText(u"tSettingsOK"), f, kPlaceLeft, rows[4], colour(5));
-  PanelEntry(GameText(u"tSettingsCANCEL"), f, kPlaceRight, rows[4], colour(6));
+  PanelEntry(GameText(u"tSettingsOK"), f, kPlaceLeft, rows[4], colour(kSettingsConfirm));
+  PanelEntry(GameText(u"tSettingsCANCEL"), f, kPlaceRight, rows[4], colour(kSettingsCancel));
   PanelFinish(SpriteSettingsPanel);
 }
 
@@ -179,36 +169,37 @@ void RenderCredits() {
   // The text ends where the OK row starts: a longer one is cut with an ellipsis, never drawn over it.
   const int text_y = g.Gap + g.Band, ok_y = 5 * g.EntrySize + 6 * g.Gap + g.Band;
   PanelParagraph(CreditsBody(), CreditsBodySize(), 0, text_y, g.Width, ok_y - text_y, kParagraphCentre,
-                 kWhite);
-  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, kOrange);
+                 ColourText);
+  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, ColourTextHighlight);
   PanelFinish(SpriteCredits);
 }
 
 void OpenSettings() {
-  Menus.SettingsChoice = 1;
-  LanguageIndex = LanguagePosition(Settings.Language);
+  Menus.SettingsChoice = kSettingsLanguage;
+  Languages.LanguageIndex = LanguagePosition(Settings.Language);
   Menus.PendingLanguage = Settings.Language;
   Menus.PendingMusic = Settings.MusicOn;
   Menus.PendingScreen = Settings.GameScreen;
   Menus.PendingResolution = Settings.Resolution;
-  RenderSettingsPanel(1, Settings.GameScreen);
+  RenderSettingsPanel(Menus.SettingsChoice, Settings.GameScreen);
 }
 
 bool SettingsKey(int key) {
   if (Menus.SettingsSlide != 0) return false;
   int& choice = Menus.SettingsChoice;
-  const bool windowed = Menus.PendingScreen == 1;
+  // Outside windowed mode the resolution entry is skipped.
+  const bool windowed = Menus.PendingScreen == kWindowed;
   bool changed = false;
   switch (key) {
     case kKeyUp:
-      if (choice != 1) {
-        choice -= (choice == 5 && !windowed) ? 2 : 1;
+      if (choice != kSettingsLanguage) {
+        choice -= (choice == kSettingsConfirm && !windowed) ? 2 : 1;
         changed = true;
       }
       break;
     case kKeyDown:
-      if (choice != 6) {
-        choice += (choice == 3 && !windowed) ? 2 : 1;
+      if (choice != kSettingsCancel) {
+        choice += (choice == kSettingsScreenMode && !windowed) ? 2 : 1;
         changed = true;
       }
       break;
@@ -225,9 +216,7 @@ bool SettingsKey(int key) {
   return changed;
 }
 
-void ApplySettings() {
-  // The music of the screen the panel was opened from: the level's from the in-game menu.
-  const int music = StateMusic(GameState);
+void ApplySettings(int music) {
   if (Settings.MusicOn == 1 && Menus.PendingMusic == 0) {
     StopMusic(music);
     Settings.MusicOn = 0;
@@ -240,23 +229,15 @@ void ApplySettings() {
 
   Loop.ScreenReopened =
       (Menus.PendingScreen != Settings.GameScreen ||
-       (Menus.PendingScreen == 1 && Settings.GameScreen == 1 && Menus.PendingResolution != Settings.Resolution))
+       (Menus.PendingScreen == kWindowed && Settings.GameScreen == kWindowed &&
+        Menus.PendingResolution != Settings.Resolution))
           ? 1
           : 0;
 
   if (Menus.PendingLanguage != Settings.Language) {
     SwitchLanguage(Menus.PendingLanguage);
-    if (!Loop.ScreenReopened) {
-      RenderMainMenu(Menus.MainMenuChoice);
-      RenderInGameMenu(Menus.InGameChoice);
-      RenderSettingsPanel(Menus.SettingsChoice, Menus.PendingScreen);
-      RenderLevelComplete(Menus.CompleteChoice);
-      RenderCredits();
-      RenderQuitQuestion(Menus.QuitChoice);
-      RenderAllLevelCards();
-      if (Loop.InLevel) RenderHudName();
-      RenderGameComplete();
-    }
+    // A reopened screen renders every text anew anyway.
+    if (!Loop.ScreenReopened) RenderAllTexts();
   }
 
   if (Loop.ScreenReopened) SettingsModule.Reopen();

@@ -10,9 +10,9 @@ void OpenSettings();
 // A released Up, Down, Left or Right in the settings panel. Returns true when the highlight or a
 // working copy changed (the panel is then re-rendered; the caller plays the rollover sound).
 bool SettingsKey(int key);
-// Confirms the working copies: music, language, and the screen reopened when the mode or the
-// window size changed.
-void ApplySettings();
+// Confirms the working copies: music (`music` being the one of the screen the panel was opened
+// from), language, and the screen reopened when the mode or the window size changed.
+void ApplySettings(int music);
 void RenderSettingsPanel(int choice, int mode);
 void RenderCredits();
 

@@ -16,6 +16,7 @@
 #include "game/display.h"
 #include "game/maps.h"
 #include "game/save_folder.h"
+#include "game/screens.h"
 #include "runtime/data/files.h"
 #include "runtime/data/pack.h"
 #include "runtime/data/prefs.h"
@@ -48,7 +49,7 @@ void ReportNoDisplay() {
   }
 }
 
-// Step 1: the runtime services, GTK first. 0 when there is no X display to run on.
+// The runtime services, the toolkit first. 0 when there is no X display to run on.
 int StartRuntime(int argc, char** argv) {
   text_init();
   if (!toolkit_init()) {
@@ -68,17 +69,14 @@ int StartRuntime(int argc, char** argv) {
   return 1;
 }
 
-// Step 2: the game's tables and records at their start values.
+// The game's tables and records at their start values, before anything reads them.
 void ResetGameRecords() {
-  map_clear(TextTable);
-  map_clear(LanguageTable);
-  list_clear(LanguageList);
-  LanguageIndex = 0;
+  Languages = LanguagesRecord();
   Settings = SettingsRecord();
   Folders = FolderRecord();
   GameDisplay = DisplayRecord();
   LevelList.clear();
-  GameState = StudioSplash;
+  GameState = ScreenState::StudioSplash;
   Loop = LoopRecord();
   Menus = MenuRecord();
   Menus.PendingLanguage = Settings.Language;
@@ -90,7 +88,8 @@ void ResetGameRecords() {
   GameDisplay.DesktopCount = desktop_examine();
 }
 
-// Step 5: preferences from the executable's folder, else from the player's.
+// The preferences from the executable's folder, else from the player's (made when missing),
+// which then becomes the folder everything is written to.
 void FindPreferences() {
   if (LoadPreferences(Folders.GameDir)) return;
   if (file_size(Folders.UserDir) != -2) CreatePath(Folders.UserDir);
@@ -100,15 +99,15 @@ void FindPreferences() {
   if (Settings.Language.empty()) Settings.Language = kDefaultLanguage;
 }
 
-// Step 9: a service that must start; its box when it does not.
+// A service the game cannot run without: logged, and its error box when it does not start.
 bool StartService(const Text& label, const Text& name, int started) {
   LogValue(label, LogResult(started));
   if (!started) FatalErrorBox(GameText(u"tErrorSUBSYSTEM") + u"  : " + name);
   return started != 0;
 }
 
-// Step 16: the map pack, the level list with the results, and the carousel at the level last
-// played, which a smaller pack or a hand-edited file may have put beyond the list.
+// The map pack, the level list with the results, and the carousel at the level last played,
+// which a smaller pack or a hand-edited file may have put beyond the list.
 void LoadLevels() {
   LoadMapPack(Folders.GameDir + kMapPackName, kPackerRuntime);
   FillLevelList(Folders.SaveTo);
@@ -148,14 +147,10 @@ int StartUpSteps(const Text& game_dir, int argc, char** argv) {
     return 0;
   }
 
-  GameDisplay.DesktopCount = desktop_examine();
-  GameDisplay.ScreenWidth = desktop_width(0);
-  GameDisplay.ScreenHeight = desktop_height(0);
-  LogValue(u"ScreenWidth:", GameDisplay.ScreenWidth);
-  LogValue(u"ScreenHeight:", GameDisplay.ScreenHeight);
-  if (Settings.GameScreen == 1) {
-    ResolutionSize(Settings.Resolution, &GameDisplay.ScreenWidth, &GameDisplay.ScreenHeight);
-  }
+  ChooseScreenSize();
+  // The log reports the desktop's size, whatever size the screen opens at.
+  LogValue(u"ScreenWidth:", desktop_width(0));
+  LogValue(u"ScreenHeight:", desktop_height(0));
 
   if (!LoadSounds()) return 0;
   if (!OpenDisplay()) {

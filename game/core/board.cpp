@@ -80,7 +80,6 @@ void SetUpBoard(const MapRecord& map) {
   SetPose(FacingLeft, false);
   Board.StepCount = 0;
   Board.CoveredCount = 0;
-  std::fill(std::begin(Board.HudLit), std::end(Board.HudLit), false);
   // A move still animating on the old board would otherwise finish on the new one.
   CancelMove();
 }
@@ -145,13 +144,11 @@ void AdvanceMove() {
 }
 
 int CountCoveredTargets() {
-  std::fill(std::begin(Board.HudLit), std::end(Board.HudLit), false);
   const int64_t targets = std::clamp<int64_t>(Board.CrateCount, 0, kTargetListEntries);
   int covered = 0;
   for (int64_t i = 1; i <= targets; ++i) {
     if (CrateAt(Board.TargetList[i][0], Board.TargetList[i][1])) ++covered;
   }
-  for (int i = 1; i <= std::min(covered, kMaxCrates); ++i) Board.HudLit[i] = true;
   Board.CoveredCount = static_cast<int8_t>(covered);
   return covered;
 }

@@ -33,7 +33,6 @@ struct BoardRecord {
   int64_t TargetList[kTargetListEntries + 1][2] = {};  // entries 1..CrateCount: (x, y)
   int64_t CrateCount = 0;
   int8_t CoveredCount = 0;
-  bool HudLit[kMaxCrates + 1] = {};  // icons 1..CrateCount, lit from the first
   int64_t PlayerX = 0;
   int64_t PlayerY = 0;
   int Facing = FacingNone;
@@ -68,8 +67,8 @@ int RequestMove(int direction);
 // One frame of the move animation; commits the move in its eighth frame.
 void AdvanceMove();
 
-// Counts the targets holding a crate and lights that many HUD icons. Returns CoveredCount; the
-// level is solved when it equals CrateCount.
+// Counts the targets holding a crate into CoveredCount and returns it; the level is solved when it
+// equals CrateCount.
 int CountCoveredTargets();
 
 // Whether a cell is free for the keeper or a crate to move onto (walls only; crates aside).

@@ -5,9 +5,6 @@ SettingsRecord Settings;
 FolderRecord Folders;
 DisplayRecord GameDisplay;
 std::vector<LevelRecord> LevelList;
-int GameState = StudioSplash;
-LoopRecord Loop;
-MenuRecord Menus;
 
 const std::vector<Text> ResolutionList = {u"1024x576",  u"1280x720",  u"1366x768",  u"1600x900",  u"1920x1080",
                                           u"2048x1152", u"2560x1440", u"2880x1620", u"3200x1800", u"3840x2160"};

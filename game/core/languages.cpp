@@ -11,10 +11,7 @@
 #include "runtime/data/pack.h"
 #include "runtime/data/prefs.h"
 
-Map<Text> TextTable = map_create<Text>(kGameMapBuckets);
-Map<LanguageRecord> LanguageTable = map_create<LanguageRecord>(kGameMapBuckets);
-List<LanguageRecord> LanguageList;
-int64_t LanguageIndex = 0;
+LanguagesRecord Languages;
 
 namespace {
 
@@ -46,19 +43,19 @@ int OpenEntry(int64_t pack, const Text& entry) {
 void ListOpenFile(const Text& file_name) {
   prefs_select_group(kLanguageHeaderGroup);
   const Text display_name = prefs_read_string(kLanguageNameKey, Text());
-  LanguageRecord* record = map_put(LanguageTable, display_name);
+  LanguageRecord* record = map_put(Languages.LanguageTable, display_name);
   record->BaseName = file_part(file_name, kWithoutExtension);
   record->DisplayName = display_name;
   prefs_close();
 }
 
-// Copies every key of every group of the open language file into TextTable, then closes it.
+// Copies every key of every group of the open language file into Languages.TextTable, then closes it.
 // Keys before the first group are not texts and are left out.
 void CopyKeysOfOpenFile() {
   prefs_examine_groups();
   while (prefs_next_group()) {
     prefs_examine_keys();
-    while (prefs_next_key()) *map_put(TextTable, prefs_key_name()) = prefs_key_value();
+    while (prefs_next_key()) *map_put(Languages.TextTable, prefs_key_name()) = prefs_key_value();
   }
   prefs_close();
 }
@@ -81,10 +78,10 @@ void ScanFolder(const Text& folder) {
 
 }  // namespace
 
-Text GameText(const Text& key) { return map_get(TextTable, key); }
+Text GameText(const Text& key) { return map_get(Languages.TextTable, key); }
 
 int ScanLanguages(const Text& pack_path) {
-  map_clear(LanguageTable);
+  map_clear(Languages.LanguageTable);
   if (file_size(pack_path) == kFolder) {
     ScanFolder(pack_path);
     RebuildLanguageList();
@@ -129,7 +126,7 @@ int LoadLanguageWithLog(const Text& pack_path, const Text& base) {
 
 int64_t LanguagePosition(const Text& base) {
   int64_t index = 0;
-  for (LanguageRecord* language = list_first(LanguageList); language; language = list_next(LanguageList)) {
+  for (LanguageRecord* language = list_first(Languages.LanguageList); language; language = list_next(Languages.LanguageList)) {
     if (language->BaseName == base) return index;
     ++index;
   }
@@ -137,16 +134,16 @@ int64_t LanguagePosition(const Text& base) {
 }
 
 void RebuildLanguageList() {
-  list_clear(LanguageList);
-  map_reset(LanguageTable);
-  while (const LanguageRecord* record = map_next(LanguageTable)) *list_add(LanguageList) = *record;
+  list_clear(Languages.LanguageList);
+  map_reset(Languages.LanguageTable);
+  while (const LanguageRecord* record = map_next(Languages.LanguageTable)) *list_add(Languages.LanguageList) = *record;
 }
 
 Text SystemLanguage() { return str_field(environment_variable(u"LANG"), 1, u"."); }
 
 int LanguageAvailable(const Text& base) {
-  map_reset(LanguageTable);
-  while (const LanguageRecord* record = map_next(LanguageTable)) {
+  map_reset(Languages.LanguageTable);
+  while (const LanguageRecord* record = map_next(Languages.LanguageTable)) {
     if (record->BaseName == base) return 1;
   }
   return 0;
@@ -154,8 +151,8 @@ int LanguageAvailable(const Text& base) {
 
 std::vector<Text> LanguageDisplayNames() {
   std::vector<Text> names;
-  map_reset(LanguageTable);
-  while (const LanguageRecord* record = map_next(LanguageTable)) names.push_back(record->DisplayName);
+  map_reset(Languages.LanguageTable);
+  while (const LanguageRecord* record = map_next(Languages.LanguageTable)) names.push_back(record->DisplayName);
   return names;
 }
 
@@ -165,7 +162,7 @@ void StartLanguages() {
   LogAvailableLanguages(LanguageDisplayNames());
   if (!LanguageAvailable(Settings.Language)) Settings.Language = kDefaultLanguage;
   LoadLanguageWithLog(pack_path, Settings.Language);
-  LanguageIndex = LanguagePosition(Settings.Language);
+  Languages.LanguageIndex = LanguagePosition(Settings.Language);
 }
 
 int SwitchLanguage(const Text& base) {

@@ -26,26 +26,32 @@ struct LanguageRecord {
   Text BaseName;
 };
 
-// Text key -> text of the loaded language(s). Only grows: a later load replaces the keys it has.
-extern Map<Text> TextTable;
-// Display name -> language, filled by ScanLanguages.
-extern Map<LanguageRecord> LanguageTable;
-// The languages in the walk order of LanguageTable, with a current element.
-extern List<LanguageRecord> LanguageList;
-// Position of the current language in LanguageList (set from LanguagePosition).
-extern int64_t LanguageIndex;
+// The languages' state: the loaded texts and the languages of the pack.
+struct LanguagesRecord {
+  // Text key -> text of the loaded language(s). Only grows: a later load replaces the keys it has.
+  Map<Text> TextTable = map_create<Text>(kGameMapBuckets);
+  // Display name -> language, filled by ScanLanguages.
+  Map<LanguageRecord> LanguageTable = map_create<LanguageRecord>(kGameMapBuckets);
+  // The languages in the walk order of LanguageTable, with a current element.
+  List<LanguageRecord> LanguageList;
+  // Position of the current language in LanguageList (set from LanguagePosition).
+  int64_t LanguageIndex = 0;
+};
+extern LanguagesRecord Languages;
 
 // The text of a key in the loaded language; the empty text when the key is missing.
 Text GameText(const Text& key);
 
-// Lists the languages of the pack (or folder) into LanguageTable and rebuilds LanguageList.
+// Lists the languages of the pack (or folder) into Languages.LanguageTable and rebuilds
+// Languages.LanguageList.
 // Returns 1, or 0 when the pack cannot be read.
 int ScanLanguages(const Text& pack_path);
-// Reads base + ".language" from the pack (or folder) into TextTable. Returns 1 when it was read.
+// Reads base + ".language" from the pack (or folder) into Languages.TextTable. Returns 1 when it
+// was read.
 int LoadLanguage(const Text& pack_path, const Text& base);
 // LoadLanguage with its log line "Load language (base):" and "OK" or "FAILED".
 int LoadLanguageWithLog(const Text& pack_path, const Text& base);
-// The 0-based position of base in LanguageList, which becomes the current element. When no
+// The 0-based position of base in Languages.LanguageList, which becomes the current element. When no
 // language has that base name: 0, and the last language is left current.
 int64_t LanguagePosition(const Text& base);
 void RebuildLanguageList();
@@ -54,12 +60,12 @@ Text SystemLanguage();
 
 // 1 when a listed language has this base name.
 int LanguageAvailable(const Text& base);
-// The display names of LanguageTable in its walk order (the log's "[AVAILABLE LANGUAGES]").
+// The display names of Languages.LanguageTable in its walk order (the log's "[AVAILABLE LANGUAGES]").
 std::vector<Text> LanguageDisplayNames();
 
 // The languages' step of start-up: scan the pack beside the executable, report the available
 // languages in the log, fall back to "en_GB" when the chosen language is not in the pack, load it
-// and position LanguageList on it.
+// and position Languages.LanguageList on it.
 void StartLanguages();
 // The settings panel's switch: the chosen language becomes the setting and is loaded, with its
 // log line. Keys the new language lacks keep their old texts.

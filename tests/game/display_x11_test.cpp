@@ -1,6 +1,7 @@
 // Reopening the screen in another display mode on the virtual X server: full screen, then a
 // 1024 x 576 window, then full screen again, with every picture reloaded for the new size.
 #include "game/display.h"
+#include "game/play_screen.h"
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -14,6 +15,7 @@
 
 #include "game/core/game.h"
 #include "game/core/log.h"
+#include "game/presentation.h"
 #include "game/startup.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/sprite.h"
@@ -116,9 +118,9 @@ TEST(ReopenDisplay, FromFullScreenToAWindowAndBack) {
   ASSERT_GE(back.size(), 8u);
   EXPECT_EQ(std::vector<std::string>(back.end() - 4, back.end()),
             (std::vector<std::string>{"Load asset (titleback_c.png):" + t + "OK",
-                                      "TileSize: " + t + std::to_string(GameDisplay.TileSize),
-                                      "OffsetX: " + t + std::to_string(GameDisplay.OffsetX),
-                                      "OffsetY: " + t + std::to_string(GameDisplay.OffsetY)}));
+                                      "TileSize: " + t + std::to_string(PlayScreen.Layout.TileSize),
+                                      "OffsetX: " + t + std::to_string(PlayScreen.Layout.OffsetX),
+                                      "OffsetY: " + t + std::to_string(PlayScreen.Layout.OffsetY)}));
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "ScreenWidth:" + t + std::to_string(desktop_w)), 1);
 }
 

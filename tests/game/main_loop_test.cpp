@@ -11,6 +11,8 @@
 #include "game/core/game.h"
 #include "game/input.h"
 #include "game/maps.h"
+#include "game/screen_flow.h"
+#include "game/screens.h"
 #include "runtime/media/sound.h"
 #include "tests/support/audio_capture.h"
 #include "tools/mapwriter/mapwriter.h"
@@ -56,7 +58,7 @@ class Flow : public ::testing::Test {
     Loop = LoopRecord();
     Menus = MenuRecord();
     Board = BoardRecord();
-    GameState = StudioSplash;
+    GameState = ScreenState::StudioSplash;
     UseLevels(3);
   }
   void TearDown() override { SetLoopClock(nullptr); }
@@ -72,9 +74,8 @@ class Flow : public ::testing::Test {
     }
   }
 
-  // One frame as the loop runs it, with the move animation the play screen's drawing advances.
+  // One frame as the loop runs it, without the drawing.
   void Frame(const FrameInput& input = FrameInput()) {
-    if (GameState >= Playing) AdvanceMove();
     AdvanceTimers();
     HandleFrameInput(input);
   }
@@ -92,42 +93,42 @@ class Flow : public ::testing::Test {
   }
   // Plays the level of the carousel's card from the main menu.
   void StartFromMenu() {
-    GameState = MainMenu;
+    GameState = ScreenState::MainMenu;
     Menus.MainMenuSlide = 0;  // slid in
     Menus.MainMenuChoice = 1;
     Release(&FrameInput::ReleasedReturn);  // Start
-    ASSERT_EQ(GameState, LevelSelect);
+    ASSERT_EQ(GameState, ScreenState::LevelSelect);
     Release(&FrameInput::ReleasedReturn);
-    ASSERT_EQ(GameState, Playing);
+    ASSERT_EQ(GameState, ScreenState::Playing);
   }
   // Turns right, then pushes the crate onto its target and lets the move finish.
   void SolveLevel() {
     Hold(&FrameInput::HeldRight, 2);
-    for (int i = 0; i < kMoveFrames + 1 && GameState == Playing; ++i) Frame();
+    for (int i = 0; i < kMoveFrames + 1 && GameState == ScreenState::Playing; ++i) Frame();
   }
 };
 
 TEST_F(Flow, SplashesLeaveAfterTheirTimeOrAtOnceWhenSkipped) {
   for (int i = 0; i < 100; ++i) Frame();
-  EXPECT_EQ(GameState, StudioSplash);
+  EXPECT_EQ(GameState, ScreenState::StudioSplash);
   Frame();
-  EXPECT_EQ(GameState, TitleSplash);
+  EXPECT_EQ(GameState, ScreenState::TitleSplash);
   for (int i = 0; i < 101; ++i) Frame();
-  EXPECT_EQ(GameState, MainMenu);
+  EXPECT_EQ(GameState, ScreenState::MainMenu);
 
   for (bool FrameInput::*key : {&FrameInput::ReleasedSpace, &FrameInput::ReleasedEscape}) {
-    GameState = StudioSplash;
+    GameState = ScreenState::StudioSplash;
     Loop.SplashTimer = 90;
     Release(key);
-    EXPECT_EQ(GameState, TitleSplash);
+    EXPECT_EQ(GameState, ScreenState::TitleSplash);
     EXPECT_EQ(Loop.SplashTimer, 0);  // the title keeps its full time
     Release(key);
-    EXPECT_EQ(GameState, MainMenu);
+    EXPECT_EQ(GameState, ScreenState::MainMenu);
   }
 }
 
 TEST_F(Flow, TitleBackgroundTurnsBackEveryTenSeconds) {
-  GameState = MainMenu;
+  GameState = ScreenState::MainMenu;
   for (int i = 0; i < 601; ++i) Frame();
   EXPECT_DOUBLE_EQ(Loop.SpinStep, -0.01);
   for (int i = 0; i < 601; ++i) Frame();
@@ -136,20 +137,20 @@ TEST_F(Flow, TitleBackgroundTurnsBackEveryTenSeconds) {
 
 TEST_F(Flow, EscapeGoesBackByState) {
   const struct {
-    int state;
+    ScreenState state;
     int in_level;
-    int expected;
+    ScreenState expected;
     int main_menu_slide;
   } cases[] = {
-      {MainMenu, 0, MainMenu, 0},       {LevelSelect, 0, MainMenu, kSlideFrames},
-      {Credits, 0, MainMenu, kSlideFrames},   {MenuSettings, 0, MainMenu, kSlideFrames},
-      {MenuQuit, 0, MainMenu, kSlideFrames},  {Playing, 1, InGameMenu, 0},
-      {InGameMenu, 1, Playing, 0},      {GameSettings, 1, InGameMenu, 0},
-      {GameQuit, 1, InGameMenu, 0},     {LevelComplete, 0, MainMenu, 0},
-      {GameComplete, 0, MainMenu, 0},
+      {ScreenState::MainMenu, 0, ScreenState::MainMenu, 0},       {ScreenState::LevelSelect, 0, ScreenState::MainMenu, kSlideFrames},
+      {ScreenState::Credits, 0, ScreenState::MainMenu, kSlideFrames},   {ScreenState::MenuSettings, 0, ScreenState::MainMenu, kSlideFrames},
+      {ScreenState::MenuQuit, 0, ScreenState::MainMenu, kSlideFrames},  {ScreenState::Playing, 1, ScreenState::InGameMenu, 0},
+      {ScreenState::InGameMenu, 1, ScreenState::Playing, 0},      {ScreenState::GameSettings, 1, ScreenState::InGameMenu, 0},
+      {ScreenState::GameQuit, 1, ScreenState::InGameMenu, 0},     {ScreenState::LevelComplete, 0, ScreenState::MainMenu, 0},
+      {ScreenState::GameComplete, 0, ScreenState::MainMenu, 0},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.state);
+    SCOPED_TRACE(ScreenOf(c.state).Name);
     GameState = c.state;
     Loop.InLevel = c.in_level;
     Loop.QuitRequested = 0;
@@ -158,29 +159,29 @@ TEST_F(Flow, EscapeGoesBackByState) {
     EXPECT_EQ(GameState, c.expected);
     EXPECT_EQ(Menus.MainMenuSlide, c.main_menu_slide);
     // Escape in the main menu ends the game without the quit question.
-    EXPECT_EQ(Loop.QuitRequested, c.state == MainMenu ? 1 : 0);
+    EXPECT_EQ(Loop.QuitRequested, c.state == ScreenState::MainMenu ? 1 : 0);
   }
 }
 
 TEST_F(Flow, MainMenuEntriesOpenTheirPanelsOnceTheSlideHasEnded) {
   const struct {
     int choice;
-    int expected;
+    ScreenState expected;
     int MenuRecord::*slide;
   } cases[] = {
-      {1, LevelSelect, nullptr},
-      {2, MenuSettings, &MenuRecord::SettingsSlide},
-      {3, Credits, &MenuRecord::CreditsSlide},
-      {4, MenuQuit, &MenuRecord::QuitSlide},
+      {1, ScreenState::LevelSelect, nullptr},
+      {2, ScreenState::MenuSettings, &MenuRecord::SettingsSlide},
+      {3, ScreenState::Credits, &MenuRecord::CreditsSlide},
+      {4, ScreenState::MenuQuit, &MenuRecord::QuitSlide},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.choice);
     Menus = MenuRecord();
-    GameState = MainMenu;
+    GameState = ScreenState::MainMenu;
     Menus.MainMenuChoice = c.choice;
     Menus.MainMenuSlide = 1;  // still sliding in: Return does nothing
     HandleFrameInput([] { FrameInput i; i.ReleasedReturn = true; return i; }());
-    EXPECT_EQ(GameState, MainMenu);
+    EXPECT_EQ(GameState, ScreenState::MainMenu);
     Menus.MainMenuSlide = 0;
     Release(&FrameInput::ReleasedReturn);
     EXPECT_EQ(GameState, c.expected);
@@ -192,16 +193,16 @@ TEST_F(Flow, MainMenuEntriesOpenTheirPanelsOnceTheSlideHasEnded) {
 }
 
 TEST_F(Flow, LockedCardIgnoresReturnAndAnUnlockedOneStartsTheLevel) {
-  GameState = LevelSelect;
+  GameState = ScreenState::LevelSelect;
   Menus.LevelIndex = 1;  // locked
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, LevelSelect);
+  EXPECT_EQ(GameState, ScreenState::LevelSelect);
 
   Menus.LevelIndex = 0;
   Menus.MainMenuSlide = Menus.SettingsSlide = Menus.QuitSlide = 3;
   FakeNow = 5000;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, Playing);
+  EXPECT_EQ(GameState, ScreenState::Playing);
   EXPECT_EQ(Loop.InLevel, 1);
   EXPECT_EQ(Loop.CurrentLevelName, u"level1");
   EXPECT_EQ(Loop.LevelStartTime, 5000);
@@ -212,12 +213,12 @@ TEST_F(Flow, LockedCardIgnoresReturnAndAnUnlockedOneStartsTheLevel) {
 
 TEST_F(Flow, EmptyLevelListShowsNothingToStart) {
   UseLevels(0);
-  GameState = LevelSelect;
+  GameState = ScreenState::LevelSelect;
   Release(&FrameInput::ReleasedReturn);
   Hold(&FrameInput::HeldRight, 3);
-  EXPECT_EQ(GameState, LevelSelect);
+  EXPECT_EQ(GameState, ScreenState::LevelSelect);
   StartLevel(0);
-  EXPECT_EQ(GameState, LevelSelect);
+  EXPECT_EQ(GameState, ScreenState::LevelSelect);
   EXPECT_EQ(Loop.InLevel, 0);
 }
 
@@ -226,22 +227,22 @@ TEST_F(Flow, PausingLeavesTheLevelClockUnchanged) {
   EXPECT_EQ(Loop.LevelStartTime, 1000);
   FakeNow = 4000;
   Release(&FrameInput::ReleasedEscape);  // pause
-  ASSERT_EQ(GameState, InGameMenu);
+  ASSERT_EQ(GameState, ScreenState::InGameMenu);
   FakeNow = 9000;                        // five seconds in the menu
   Release(&FrameInput::ReleasedReturn);  // resume
-  ASSERT_EQ(GameState, Playing);
+  ASSERT_EQ(GameState, ScreenState::Playing);
   EXPECT_EQ(Loop.LevelStartTime, 6000);
 
   FakeNow = 10000;
   Release(&FrameInput::ReleasedEscape);
   FakeNow = 12000;
   Release(&FrameInput::ReleasedEscape);  // Escape resumes as well
-  EXPECT_EQ(GameState, Playing);
+  EXPECT_EQ(GameState, ScreenState::Playing);
   EXPECT_EQ(Loop.LevelStartTime, 8000);
 
   FakeNow = 13000;
   SolveLevel();
-  ASSERT_EQ(GameState, LevelComplete);
+  ASSERT_EQ(GameState, ScreenState::LevelComplete);
   EXPECT_EQ(LevelList[0].TimeMs, 13000 - 8000);  // 12 s on the clock, 7 of them paused
   EXPECT_EQ(LevelList[0].Steps, 1);
   EXPECT_EQ(LevelList[1].Unlocked, 1);
@@ -258,7 +259,7 @@ TEST_F(Flow, RestartResetsTheClockAndTheSteps) {
   Release(&FrameInput::ReleasedEscape);
   Menus.InGameChoice = 2;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, Playing);
+  EXPECT_EQ(GameState, ScreenState::Playing);
   EXPECT_EQ(Loop.LevelStartTime, 7000);
   EXPECT_EQ(Board.StepCount, 0);
   EXPECT_EQ(Menus.InGameChoice, 1);
@@ -267,10 +268,10 @@ TEST_F(Flow, RestartResetsTheClockAndTheSteps) {
 TEST_F(Flow, LevelCompleteEntries) {
   StartFromMenu();
   SolveLevel();
-  ASSERT_EQ(GameState, LevelComplete);
+  ASSERT_EQ(GameState, ScreenState::LevelComplete);
   // Next: the following level starts and is remembered.
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, Playing);
+  EXPECT_EQ(GameState, ScreenState::Playing);
   EXPECT_EQ(Menus.LevelIndex, 1);
   EXPECT_EQ(Settings.LastPlayed, 1);
   EXPECT_EQ(Loop.CurrentLevelName, u"level2");
@@ -278,12 +279,12 @@ TEST_F(Flow, LevelCompleteEntries) {
   SolveLevel();
   Menus.CompleteChoice = 1;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, Playing);
+  EXPECT_EQ(GameState, ScreenState::Playing);
   EXPECT_EQ(Loop.CurrentLevelName, u"level2");
   SolveLevel();
   Menus.CompleteChoice = 2;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, MainMenu);
+  EXPECT_EQ(GameState, ScreenState::MainMenu);
 }
 
 TEST_F(Flow, OnTheLastLevelBothMenuAndNextLeadToGameComplete) {
@@ -291,41 +292,41 @@ TEST_F(Flow, OnTheLastLevelBothMenuAndNextLeadToGameComplete) {
     SCOPED_TRACE(choice);
     Menus.LevelIndex = 2;
     LevelList[2].Unlocked = 1;
-    GameState = LevelSelect;
+    GameState = ScreenState::LevelSelect;
     Release(&FrameInput::ReleasedReturn);
     SolveLevel();
-    ASSERT_EQ(GameState, LevelComplete);
+    ASSERT_EQ(GameState, ScreenState::LevelComplete);
     Menus.CompleteChoice = choice;
     Release(&FrameInput::ReleasedReturn);
-    EXPECT_EQ(GameState, GameComplete);
+    EXPECT_EQ(GameState, ScreenState::GameComplete);
     Release(&FrameInput::ReleasedReturn);
-    EXPECT_EQ(GameState, MainMenu);
+    EXPECT_EQ(GameState, ScreenState::MainMenu);
     EXPECT_EQ(Settings.LastPlayed, 2);
   }
 }
 
 TEST_F(Flow, QuitQuestionAnswers) {
-  GameState = MenuQuit;
+  GameState = ScreenState::MenuQuit;
   Menus.QuitChoice = 2;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, MainMenu);
+  EXPECT_EQ(GameState, ScreenState::MainMenu);
 
   StartFromMenu();
   Release(&FrameInput::ReleasedEscape);
   Menus.InGameChoice = 4;
   Release(&FrameInput::ReleasedReturn);
-  ASSERT_EQ(GameState, GameQuit);
+  ASSERT_EQ(GameState, ScreenState::GameQuit);
   Menus.QuitChoice = 2;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, InGameMenu);
+  EXPECT_EQ(GameState, ScreenState::InGameMenu);
   Menus.InGameChoice = 4;
   Release(&FrameInput::ReleasedReturn);
   Release(&FrameInput::ReleasedReturn);  // yes: the level is abandoned
-  EXPECT_EQ(GameState, MainMenu);
+  EXPECT_EQ(GameState, ScreenState::MainMenu);
   EXPECT_EQ(Loop.InLevel, 0);
   EXPECT_EQ(Loop.QuitRequested, 0);
 
-  GameState = MenuQuit;
+  GameState = ScreenState::MenuQuit;
   Menus.QuitSlide = 0;
   Menus.QuitChoice = 1;
   Release(&FrameInput::ReleasedReturn);
@@ -333,18 +334,18 @@ TEST_F(Flow, QuitQuestionAnswers) {
 }
 
 TEST_F(Flow, SettingsCancelGoesBackWhereTheyWereOpened) {
-  GameState = MenuSettings;
+  GameState = ScreenState::MenuSettings;
   Menus.SettingsChoice = 6;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, MainMenu);
+  EXPECT_EQ(GameState, ScreenState::MainMenu);
   EXPECT_EQ(Menus.SettingsChoice, 1);
   EXPECT_EQ(Menus.QuitSlide, kSlideFrames);
 
   StartFromMenu();
-  GameState = GameSettings;
+  GameState = ScreenState::GameSettings;
   Menus.SettingsChoice = 6;
   Release(&FrameInput::ReleasedReturn);
-  EXPECT_EQ(GameState, InGameMenu);
+  EXPECT_EQ(GameState, ScreenState::InGameMenu);
 }
 
 TEST_F(Flow, HeldKeysMoveEveryEightFramesAndASingleFramePressOnlyTurns) {
@@ -381,15 +382,15 @@ TEST_F(Flow, FirstAcceptedMoveOfAFrameWinsAndTurnsDoNotBlock) {
 }
 
 TEST_F(Flow, GamepadMovesAndStartsLevelsOnlyWhenAJoystickWasFound) {
-  GameState = LevelSelect;
+  GameState = ScreenState::LevelSelect;
   FrameInput pad;
   pad.PadPresent = false;
   pad.PadButton = true;
   Frame(pad);
-  EXPECT_EQ(GameState, LevelSelect);
+  EXPECT_EQ(GameState, ScreenState::LevelSelect);
   pad.PadPresent = true;
   Frame(pad);
-  EXPECT_EQ(GameState, Playing);
+  EXPECT_EQ(GameState, ScreenState::Playing);
 
   pad = FrameInput();
   pad.PadPresent = true;
@@ -415,17 +416,17 @@ TEST_F(Flow, MusicKeyTogglesTheMusicOfTheStateButNotInTheSettings) {
   EXPECT_EQ(Settings.MusicOn, 0);
   EXPECT_NE(sound_status(GameMusic, -1), kSoundPlaying);
 
-  for (int state : {MenuSettings, GameSettings}) {
+  for (ScreenState state : {ScreenState::MenuSettings, ScreenState::GameSettings}) {
     GameState = state;
     Release(&FrameInput::ReleasedM);
     EXPECT_EQ(Settings.MusicOn, 0);
   }
   // Back in the main menu the level music gives way to the menu music.
   Settings.MusicOn = 1;
-  GameState = Playing;
+  GameState = ScreenState::Playing;
   Release(&FrameInput::ReleasedM);
   Release(&FrameInput::ReleasedM);
-  GameState = LevelComplete;
+  GameState = ScreenState::LevelComplete;
   Release(&FrameInput::ReleasedEscape);
   EXPECT_EQ(sound_status(MenuMusic, -1), kSoundPlaying);
   EXPECT_NE(sound_status(GameMusic, -1), kSoundPlaying);

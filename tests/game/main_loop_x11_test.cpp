@@ -17,6 +17,7 @@
 #include "game/core/game.h"
 #include "game/core/languages.h"
 #include "game/main_loop.h"
+#include "game/presentation.h"
 #include "game/startup.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/window.h"

@@ -1,5 +1,6 @@
 // Reading the map pack's index and level maps, level properties, cell queries and the level list.
 #include "game/maps.h"
+#include "tests/support/map_queries.h"
 
 #include <gtest/gtest.h>
 

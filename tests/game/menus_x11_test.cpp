@@ -9,6 +9,8 @@
 #include <tuple>
 #include <vector>
 
+#include "game/screen_flow.h"
+#include "game/screens.h"
 #include "runtime/display/keyboard.h"
 #include "tests/game/panel_fixture.h"
 
@@ -66,8 +68,8 @@ TEST_P(PanelLayoutTest, EveryPanelAndCardKeepsItsTextsApartAndInside) {
   UseLanguage(language);
   RenderAllPanels();
   // The settings panel with each value of each row, so the widest value of every row is seen.
-  for (int64_t l = 0; l < list_size(LanguageList); ++l) {
-    list_select(LanguageList, l);
+  for (int64_t l = 0; l < list_size(Languages.LanguageList); ++l) {
+    list_select(Languages.LanguageList, l);
     for (int screen = 0; screen <= 2; ++screen) {
       Menus.PendingScreen = screen;
       Menus.PendingMusic = screen % 2;
@@ -75,7 +77,7 @@ TEST_P(PanelLayoutTest, EveryPanelAndCardKeepsItsTextsApartAndInside) {
       RenderSettingsPanel(4, screen);
     }
   }
-  EXPECT_EQ(Recorded(u"settings").size(), 1 + 3 * static_cast<size_t>(list_size(LanguageList)));
+  EXPECT_EQ(Recorded(u"settings").size(), 1 + 3 * static_cast<size_t>(list_size(Languages.LanguageList)));
   size_t cards = 0;
   for (const RecordedPanel& panel : PanelRecording.Panels) {
     if (panel.Name.starts_with(u"card")) ++cards;
@@ -86,7 +88,7 @@ TEST_P(PanelLayoutTest, EveryPanelAndCardKeepsItsTextsApartAndInside) {
   }
   EXPECT_EQ(cards, LevelList.size());
   // The seven panels once, the settings for each value, and every card.
-  EXPECT_EQ(PanelRecording.Panels.size(), 7 + 3 * list_size(LanguageList) + LevelList.size());
+  EXPECT_EQ(PanelRecording.Panels.size(), 7 + 3 * list_size(Languages.LanguageList) + LevelList.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(SizesAndLanguages, PanelLayoutTest,
@@ -195,7 +197,7 @@ TEST_F(MenusTest, CardsShowHeaderTitleThumbnailAndResultsOrTheLock) {
 // ---- Navigation ----
 
 struct NavigationCase {
-  int state;
+  ScreenState state;
   int key;
   int before;
   int slide;
@@ -203,31 +205,31 @@ struct NavigationCase {
   bool changed;
 };
 
-int* ChoiceOf(int state) {
+int* ChoiceOf(ScreenState state) {
   switch (state) {
-    case MainMenu: return &Menus.MainMenuChoice;
-    case InGameMenu: return &Menus.InGameChoice;
-    case MenuQuit:
-    case GameQuit: return &Menus.QuitChoice;
-    case LevelComplete: return &Menus.CompleteChoice;
+    case ScreenState::MainMenu: return &Menus.MainMenuChoice;
+    case ScreenState::InGameMenu: return &Menus.InGameChoice;
+    case ScreenState::MenuQuit:
+    case ScreenState::GameQuit: return &Menus.QuitChoice;
+    case ScreenState::LevelComplete: return &Menus.CompleteChoice;
     default: return &Menus.SettingsChoice;
   }
 }
 
 TEST_F(MenusTest, NavigationMovesWithinEachListWithoutWrapping) {
   const NavigationCase kCases[] = {
-      {MainMenu, kKeyDown, 1, 0, 2, true},       {MainMenu, kKeyDown, 4, 0, 4, false},
-      {MainMenu, kKeyUp, 2, 0, 1, true},         {MainMenu, kKeyUp, 1, 0, 1, false},
-      {MainMenu, kKeyDown, 1, 3, 1, false},      {MainMenu, kKeyLeft, 2, 0, 2, false},
-      {InGameMenu, kKeyDown, 3, 0, 4, true},     {InGameMenu, kKeyDown, 4, 0, 4, false},
-      {InGameMenu, kKeyUp, 1, 0, 1, false},      {InGameMenu, kKeyRight, 1, 0, 1, false},
-      {MenuQuit, kKeyRight, 1, 0, 2, true},      {MenuQuit, kKeyRight, 2, 0, 2, false},
-      {MenuQuit, kKeyLeft, 2, 0, 1, true},       {MenuQuit, kKeyLeft, 2, 1, 2, false},
-      {GameQuit, kKeyLeft, 1, 0, 1, false},      {GameQuit, kKeyRight, 1, 0, 2, true},
-      {GameQuit, kKeyDown, 1, 0, 1, false},      {LevelComplete, kKeyLeft, 3, 0, 2, true},
-      {LevelComplete, kKeyLeft, 1, 0, 1, false}, {LevelComplete, kKeyRight, 3, 0, 3, false},
-      {LevelComplete, kKeyRight, 1, 0, 2, true}, {LevelComplete, kKeyUp, 2, 0, 2, false},
-      {Playing, kKeyDown, 1, 0, 1, false},       {LevelSelect, kKeyRight, 1, 0, 1, false},
+      {ScreenState::MainMenu, kKeyDown, 1, 0, 2, true},       {ScreenState::MainMenu, kKeyDown, 4, 0, 4, false},
+      {ScreenState::MainMenu, kKeyUp, 2, 0, 1, true},         {ScreenState::MainMenu, kKeyUp, 1, 0, 1, false},
+      {ScreenState::MainMenu, kKeyDown, 1, 3, 1, false},      {ScreenState::MainMenu, kKeyLeft, 2, 0, 2, false},
+      {ScreenState::InGameMenu, kKeyDown, 3, 0, 4, true},     {ScreenState::InGameMenu, kKeyDown, 4, 0, 4, false},
+      {ScreenState::InGameMenu, kKeyUp, 1, 0, 1, false},      {ScreenState::InGameMenu, kKeyRight, 1, 0, 1, false},
+      {ScreenState::MenuQuit, kKeyRight, 1, 0, 2, true},      {ScreenState::MenuQuit, kKeyRight, 2, 0, 2, false},
+      {ScreenState::MenuQuit, kKeyLeft, 2, 0, 1, true},       {ScreenState::MenuQuit, kKeyLeft, 2, 1, 2, false},
+      {ScreenState::GameQuit, kKeyLeft, 1, 0, 1, false},      {ScreenState::GameQuit, kKeyRight, 1, 0, 2, true},
+      {ScreenState::GameQuit, kKeyDown, 1, 0, 1, false},      {ScreenState::LevelComplete, kKeyLeft, 3, 0, 2, true},
+      {ScreenState::LevelComplete, kKeyLeft, 1, 0, 1, false}, {ScreenState::LevelComplete, kKeyRight, 3, 0, 3, false},
+      {ScreenState::LevelComplete, kKeyRight, 1, 0, 2, true}, {ScreenState::LevelComplete, kKeyUp, 2, 0, 2, false},
+      {ScreenState::Playing, kKeyDown, 1, 0, 1, false},       {ScreenState::LevelSelect, kKeyRight, 1, 0, 1, false},
   };
   for (const NavigationCase& c : kCases) {
     Menus = MenuRecord{};
@@ -235,19 +237,19 @@ TEST_F(MenusTest, NavigationMovesWithinEachListWithoutWrapping) {
     *ChoiceOf(c.state) = c.before;
     Menus.MainMenuSlide = Menus.QuitSlide = c.slide;
     const size_t rendered = PanelRecording.Panels.size();
-    EXPECT_EQ(NavigateMenu(c.key), c.changed) << c.state << " " << c.key << " " << c.before;
-    EXPECT_EQ(*ChoiceOf(c.state), c.after) << c.state << " " << c.key << " " << c.before;
+    EXPECT_EQ(NavigateMenu(c.key), c.changed) << ScreenOf(c.state).Name << " " << c.key << " " << c.before;
+    EXPECT_EQ(*ChoiceOf(c.state), c.after) << ScreenOf(c.state).Name << " " << c.key << " " << c.before;
     // A change re-renders the panel with the new highlight; no change renders nothing.
     EXPECT_EQ(PanelRecording.Panels.size(), rendered + (c.changed ? 1 : 0));
   }
 }
 
 TEST_F(MenusTest, SettingsStatesHandTheirKeysToTheSettingsPanel) {
-  GameState = GameSettings;
+  GameState = ScreenState::GameSettings;
   OpenSettings();
   EXPECT_TRUE(NavigateMenu(kKeyDown));
   EXPECT_EQ(Menus.SettingsChoice, 2);
-  GameState = MenuSettings;
+  GameState = ScreenState::MenuSettings;
   Menus.SettingsSlide = 2;
   EXPECT_FALSE(NavigateMenu(kKeyDown));
 }
@@ -257,7 +259,7 @@ TEST_F(MenusTest, SettingsStatesHandTheirKeysToTheSettingsPanel) {
 TEST_F(MenusTest, OneLevelPackNeitherScrollsNorShowsMoreThanOneCard) {
   LevelList.resize(1);
   RenderAllLevelCards();
-  GameState = LevelSelect;
+  GameState = ScreenState::LevelSelect;
   EXPECT_FALSE(StartCarouselScroll(1));
   EXPECT_FALSE(StartCarouselScroll(2));
   x11_clear_screen(0, 255, 0);
@@ -270,7 +272,7 @@ TEST_F(MenusTest, OneLevelPackNeitherScrollsNorShowsMoreThanOneCard) {
 
 TEST_F(MenusTest, ACardWithoutSpriteIsNotDrawn) {
   ASSERT_NE(sprite_create(SpriteScreenshot, 600, 600, kSpriteKeepAlpha), 0);  // black where drawn
-  GameState = LevelSelect;
+  GameState = ScreenState::LevelSelect;
   Menus.LevelIndex = 0;
   x11_clear_screen(0, 255, 0);
   DrawTitleScreen();
@@ -300,14 +302,14 @@ TEST_F(MenusTest, EveryPanelAndCardFitsTheScreensHeightOnVeryWideScreens) {
     if (sw <= 2 * sh) {
       EXPECT_EQ(MenuPanelGeometry(SpriteMainMenu).Width, sw / 4);
     }
-    for (const int state : {MainMenu, MenuQuit, Credits, MenuSettings}) {
-      const PanelPlace place = SlidePanelPlace(state);
-      const int height = state == Credits        ? CreditsGeometry().Height
-                         : state == MenuSettings ? SettingsGeometry().Height
-                                                 : MenuPanelGeometry(state == MainMenu ? SpriteMainMenu : SpriteQuitQuestion).Height;
-      EXPECT_GE(place.RestY, 0) << state;
-      EXPECT_LE(place.RestY + height, sh) << state;
-      EXPECT_GE(place.X, 0) << state;
+    for (const int sprite : {SpriteMainMenu, SpriteQuitQuestion, SpriteCredits, SpriteSettingsPanel}) {
+      const PanelPlace place = SlidePanelPlace(sprite);
+      const int height = sprite == SpriteCredits         ? CreditsGeometry().Height
+                         : sprite == SpriteSettingsPanel ? SettingsGeometry().Height
+                                                         : MenuPanelGeometry(sprite).Height;
+      EXPECT_GE(place.RestY, 0) << sprite;
+      EXPECT_LE(place.RestY + height, sh) << sprite;
+      EXPECT_GE(place.X, 0) << sprite;
     }
     for (const int sprite : {SpriteInGameMenu, SpriteLevelComplete, SpriteGameComplete}) {
       EXPECT_LE(MenuPanelGeometry(sprite).Height, sh) << sprite;
@@ -321,7 +323,7 @@ TEST_F(MenusTest, EveryPanelAndCardFitsTheScreensHeightOnVeryWideScreens) {
 
 TEST_F(MenusTest, AScrollMovesTheCardsBy45PixelsAFrameAndEndsAtTheirNextPlaces) {
   RenderAllLevelCards();
-  GameState = LevelSelect;
+  GameState = ScreenState::LevelSelect;
   Menus.LevelIndex = 3;
   ASSERT_TRUE(StartCarouselScroll(1));
   std::vector<int64_t> offsets;
@@ -331,6 +333,7 @@ TEST_F(MenusTest, AScrollMovesTheCardsBy45PixelsAFrameAndEndsAtTheirNextPlaces) 
     x11_clear_screen(0, 255, 0);
     DrawTitleScreen();
     last_frame = x11_read_screen(0, 542, 1920, 1);
+    AdvanceTimers();
     if (frame == 0) {
       // Every card is drawn 45 pixels further left.
       EXPECT_EQ(x11_screen_pixel(CarouselCardX(0) - 45 + 2, 542), kBandPixel);
@@ -366,6 +369,7 @@ TEST_F(MenusTest, AScrollMovesTheCardsBy45PixelsAFrameAndEndsAtTheirNextPlaces) 
   int frames = 0;
   while (Menus.CarouselDirection != 0 && frames < 20) {
     DrawTitleScreen();
+    AdvanceTimers();
     ++frames;
   }
   EXPECT_EQ(frames, 7);
@@ -376,25 +380,27 @@ TEST_F(MenusTest, AScrollMovesTheCardsBy45PixelsAFrameAndEndsAtTheirNextPlaces) 
 
 TEST_F(MenusTest, SlidingPanelsRestWhereTheyBelong) {
   const struct {
-    int state, x, rest_y, step;
-  } kPlaces[] = {{MainMenu, 720, 540, 108}, {MenuQuit, 480, 540, 108}, {Credits, 480, 430, 130}, {MenuSettings, 427, 430, 130}};
+    ScreenState state;
+    int x, rest_y, step;
+  } kPlaces[] = {{ScreenState::MainMenu, 720, 540, 108}, {ScreenState::MenuQuit, 480, 540, 108}, {ScreenState::Credits, 480, 430, 130}, {ScreenState::MenuSettings, 427, 430, 130}};
   for (const auto& p : kPlaces) {
-    const PanelPlace place = SlidePanelPlace(p.state);
-    EXPECT_EQ(place.X, p.x) << p.state;
-    EXPECT_EQ(place.RestY, p.rest_y) << p.state;
-    EXPECT_EQ(place.Step, p.step) << p.state;
+    const PanelPlace place = SlidePanelPlace(ScreenOf(p.state).Panel);
+    EXPECT_EQ(place.X, p.x) << ScreenOf(p.state).Name;
+    EXPECT_EQ(place.RestY, p.rest_y) << ScreenOf(p.state).Name;
+    EXPECT_EQ(place.Step, p.step) << ScreenOf(p.state).Name;
   }
 }
 
 TEST_F(MenusTest, TheMainMenuRisesIntoPlaceOverFiveFrames) {
   RenderMainMenu(1);
-  GameState = MainMenu;
+  GameState = ScreenState::MainMenu;
   Menus.MainMenuSlide = kSlideFrames;
   std::vector<int> counters;
   for (int frame = 0; frame < 6; ++frame) {
     counters.push_back(Menus.MainMenuSlide);
     x11_clear_screen(0, 255, 0);
     DrawTitleScreen();
+    AdvanceTimers();
   }
   EXPECT_EQ(counters, (std::vector<int>{5, 4, 3, 2, 1, 0}));
   // The last frame drew it at rest: its band starts at the screen's middle.
@@ -411,7 +417,7 @@ TEST_F(MenusTest, TheMainMenuRisesIntoPlaceOverFiveFrames) {
 TEST_F(MenusTest, TitleBackgroundIsZoomedToOnePointTwoScreenWidths) {
   ASSERT_NE(sprite_create(SpriteTitleBackground, 320, 480), 0);
   ASSERT_NE(sprite_create(SpriteTitle, 1920, 1080), 0);
-  GameState = TitleSplash;
+  GameState = ScreenState::TitleSplash;
   DrawTitleScreen();
   EXPECT_EQ(sprite_width(SpriteTitleBackground), 2304);
   EXPECT_EQ(sprite_height(SpriteTitleBackground), 3456);
@@ -429,13 +435,13 @@ TEST_F(MenusTest, TitleBackgroundIsZoomedToOnePointTwoScreenWidths) {
 TEST_F(MenusTest, OverlayPanelsAreCentred) {
   Menus.LevelIndex = 0;
   RenderLevelComplete(1);
-  GameState = LevelComplete;
+  GameState = ScreenState::LevelComplete;
   x11_clear_screen(0, 255, 0);
   DrawOverlayPanel();
   EXPECT_EQ(x11_screen_pixel(480 + 2, 220 + 2), kBandPixel);
   EXPECT_EQ(x11_screen_pixel(480 - 2, 220 + 2), kGreenPixel);
   EXPECT_EQ(x11_screen_pixel(1440 - 2, 860 - 2), kFillPixel);
-  GameState = Playing;
+  GameState = ScreenState::Playing;
   x11_clear_screen(0, 255, 0);
   DrawOverlayPanel();
   EXPECT_EQ(x11_screen_pixel(482, 222), kGreenPixel);
@@ -448,8 +454,8 @@ namespace {
 // The layout check itself: a text too wide for its panel and a question too long for its box
 // are both reported.
 TEST_F(MenusTest, TheLayoutCheckFindsTextsThatDoNotFit) {
-  *map_put(TextTable, Text(u"tMenuSTART")) = u"A menu entry far too long to stay inside its panel";
-  *map_put(TextTable, Text(u"tQuitQUESTION")) =
+  *map_put(Languages.TextTable, Text(u"tMenuSTART")) = u"A menu entry far too long to stay inside its panel";
+  *map_put(Languages.TextTable, Text(u"tQuitQUESTION")) =
       u"A question so long that it needs many more lines than the two its box has room for, and then some more";
   RenderMainMenu(1);
   RenderQuitQuestion(1);

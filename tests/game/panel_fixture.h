@@ -11,6 +11,7 @@
 #include "game/core/languages.h"
 #include "game/maps.h"
 #include "game/menus.h"
+#include "game/screens.h"
 #include "game/settings.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/drawing.h"
@@ -18,6 +19,7 @@
 #include "runtime/display/screen.h"
 #include "runtime/display/sprite.h"
 #include "tests/support/content_pack.h"
+#include "tests/support/panel_recording.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/x11_display.h"
 
@@ -62,7 +64,7 @@ class PanelTest : public testing::Test {
   static void UseLanguage(const Text& base) {
     ASSERT_EQ(LoadLanguage(Folders.GameDir + kLanguagePackName, base), 1) << text_to_utf8(base);
     Settings.Language = base;
-    LanguageIndex = LanguagePosition(base);
+    Languages.LanguageIndex = LanguagePosition(base);
   }
 
   // The recorded panels of a name, oldest first.

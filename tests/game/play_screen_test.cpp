@@ -7,12 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "game/core/board.h"
+#include "game/core/game.h"
+#include "game/menus.h"
 #include "game/play_screen.h"
+#include "game/presentation.h"
 
 namespace {
 
@@ -26,50 +30,95 @@ Fields FieldsOf(const PlayLayout& l) {
           l.StepsWidth, l.TargetWidth, l.TargetLeft, l.IconSize,    l.IconGap};
 }
 
-struct LayoutCase {
-  int width, height, aspect;
-  Fields expected;
-};
+// Layouts the design gives in full: the 1280 x 720 window with a filler column on each side,
+// and the fixed layouts of the 1920 and 3840 pixel wide screens at the heights they were made
+// for (1920 x 1200 gets rows of fillers below).
+TEST(PlayLayoutTest, TheDesignsExampleLayoutsHoldTheirNumbers) {
+  EXPECT_EQ(FieldsOf(ComputeLayout(1280, 720, kAspect16x9)),
+            (Fields{42, 10, 90, 90, 1, 7, 11, 34, -32, 1270, 0, 0, 792, 132, 108, 248, 1032, 22, 13}));
+  EXPECT_EQ(FieldsOf(ComputeLayout(1920, 1200, kAspect16x10)),
+            (Fields{64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 120, 1080, 1254, 209, 171, 286, 1634, 30, 10}));
+  EXPECT_EQ(FieldsOf(ComputeLayout(3840, 2160, kAspect16x9)),
+            (Fields{128, 0, 240, 240, 4, 20, 30, 90, 0, 0, 0, 0, 2508, 418, 342, 572, 3268, 60, 21}));
+}
 
-// Aspect classes: 0 3:2, 1 4:3, 2 5:4, 3 16:9, 4 16:10, 5 17:9, 6 21:9, 7 other.
-const LayoutCase kLayouts[] = {
-    // The window sizes of windowed mode; at 1280 x 720 a filler column stands on each side.
-    {1024, 576, 3, {34, 2, 66, 66, 1, 5, 8, 25, -32, 1022, 0, 0, 660, 110, 90, 164, 860, 16, 7}},
-    {1280, 720, 3, {42, 10, 90, 90, 1, 7, 11, 34, -32, 1270, 0, 0, 792, 132, 108, 248, 1032, 22, 13}},
-    {1366, 768, 3, {45, 8, 93, 93, 1, 7, 11, 35, -37, 1358, 0, 0, 858, 143, 117, 248, 1118, 23, 12}},
-    {1600, 900, 3, {53, 5, 105, 105, 1, 8, 13, 39, -48, 1595, 0, 0, 1056, 176, 144, 224, 1376, 26, 6}},
-    {1920, 1080, 3, {64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 0, 0, 1254, 209, 171, 286, 1634, 30, 10}},
-    {2048, 1152, 3, {68, 4, 132, 132, 2, 11, 16, 50, -64, 2044, 0, 0, 1320, 220, 180, 328, 1720, 33, 14}},
-    {2560, 1440, 3, {85, 5, 165, 165, 2, 13, 20, 62, -80, 2555, 0, 0, 1650, 275, 225, 410, 2150, 41, 17}},
-    // The board fills the width exactly: no side fillers.
-    {2880, 1620, 3, {96, 0, 180, 180, 3, 15, 22, 68, 0, 0, 0, 0, 1848, 308, 252, 472, 2408, 45, 22}},
-    {3200, 1800, 3, {106, 10, 210, 210, 3, 17, 26, 79, -96, 3190, 0, 0, 2112, 352, 288, 448, 2752, 52, 12}},
-    {3840, 2160, 3, {128, 0, 240, 240, 4, 20, 30, 90, 0, 0, 0, 0, 2508, 418, 342, 572, 3268, 60, 21}},
-    // Other monitor shapes.
-    {1280, 800, 4, {42, 10, 132, 90, 1, 7, 11, 34, -32, 1270, 90, 762, 792, 132, 108, 248, 1032, 22, 13}},
-    {1280, 1024, 2, {42, 10, 155, 113, 1, 5, 8, 37, -32, 1270, 113, 785, 792, 132, 108, 248, 1032, 32, 5}},
-    {1024, 768, 1, {34, 2, 119, 85, 0, 4, 6, 29, -32, 1022, 85, 629, 660, 110, 90, 164, 860, 20, 4}},
-    {1440, 900, 4, {48, 0, 138, 90, 1, 7, 11, 34, 0, 0, 90, 858, 924, 154, 126, 236, 1204, 22, 11}},
-    {1440, 960, 0, {48, 0, 154, 106, 0, 4, 7, 37, -48, 1440, 106, 874, 924, 154, 126, 236, 1204, 30, 6}},
-    {2048, 1080, 5, {68, 4, 60, 60, 1, 5, 7, 23, -64, 2044, 0, 0, 1320, 220, 180, 328, 1720, 15, 32}},
-    // Other shapes fill the band of one cell under the HUD, as the 3:2 screens do, with a HUD
-    // no higher than a 16:9 screen of the width has: the clock fits its box.
-    {1280, 1080, 7, {42, 10, 122, 80, 1, 6, 10, 30, -32, 1270, 80, 752, 792, 132, 108, 248, 1032, 20, 15}},
-    // 21:9 has no rule of its own and is laid out like the other shapes; the screen is too short
-    // for 85-pixel cells, so they shrink to 60 and the board is centred between filler columns.
-    {2560, 1080, 6, {60, 380, 180, 120, 2, 10, 15, 45, -40, 2180, 120, 1080, 1650, 275, 225, 410, 2150, 30, 28}},
-    // The fixed layouts hold at the heights they were made for; 1920 x 1200 gets rows of fillers
-    // below.
-    {1920, 1200, 4, {64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 120, 1080, 1254, 209, 171, 286, 1634, 30, 10}},
-    // Other heights take the rule of their shape.
-    {3840, 1600, 7, {88, 600, 265, 177, 2, 14, 22, 66, -16, 3240, 177, 1585, 2508, 418, 342, 572, 3268, 44, 37}},
-    {1920, 1440, 1, {64, 0, 224, 160, 1, 8, 12, 54, -64, 1920, 160, 1184, 1254, 209, 171, 286, 1634, 41, 2}},
-};
-
-TEST(PlayLayoutTest, EveryScreenShapeGetsItsGeometry) {
-  for (const LayoutCase& c : kLayouts) {
-    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " class " + std::to_string(c.aspect));
+// Screens without a fixed layout follow the rule of their shape, with the whole board on screen.
+TEST(PlayLayoutTest, OtherShapesAndHeightsFollowTheRuleOfTheirShape) {
+  const struct {
+    int width, height, aspect;
+    Fields expected;
+  } cases[] = {
+      // Other shapes fill the band of one cell under the HUD, as the 3:2 screens do, with a HUD
+      // no higher than a 16:9 screen of the width has: the clock fits its box.
+      {1280, 1080, kAspectOther, {42, 10, 122, 80, 1, 6, 10, 30, -32, 1270, 80, 752, 792, 132, 108, 248, 1032, 20, 15}},
+      // 21:9 is laid out like the other shapes; the screen is too short for 85-pixel cells, so they
+      // shrink to 60 and the board is centred between filler columns.
+      {2560, 1080, kAspect21x9, {60, 380, 180, 120, 2, 10, 15, 45, -40, 2180, 120, 1080, 1650, 275, 225, 410, 2150, 30, 28}},
+      // The 1920 and 3840 wide screens at other heights than their fixed layouts'.
+      {3840, 1600, kAspectOther, {88, 600, 265, 177, 2, 14, 22, 66, -16, 3240, 177, 1585, 2508, 418, 342, 572, 3268, 44, 37}},
+      {1920, 1440, kAspect4x3, {64, 0, 224, 160, 1, 8, 12, 54, -64, 1920, 160, 1184, 1254, 209, 171, 286, 1634, 41, 2}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
     EXPECT_EQ(FieldsOf(ComputeLayout(c.width, c.height, c.aspect)), c.expected);
+  }
+}
+
+struct ScreenShape {
+  int width, height, aspect;
+};
+
+// The window sizes of windowed mode and the monitor shapes of every aspect class.
+const ScreenShape kShapes[] = {
+    {1024, 576, kAspect16x9},   {1280, 720, kAspect16x9},    {1366, 768, kAspect16x9},   {1600, 900, kAspect16x9},
+    {1920, 1080, kAspect16x9},  {2048, 1152, kAspect16x9},   {2560, 1440, kAspect16x9},  {2880, 1620, kAspect16x9},
+    {3200, 1800, kAspect16x9},  {3840, 2160, kAspect16x9},   {1280, 800, kAspect16x10},  {1280, 1024, kAspect5x4},
+    {1024, 768, kAspect4x3},    {1440, 900, kAspect16x10},   {1440, 960, kAspect3x2},    {2048, 1080, kAspect17x9},
+    {1280, 1080, kAspectOther}, {2560, 1080, kAspect21x9},   {1920, 1200, kAspect16x10}, {1920, 1440, kAspect4x3},
+    {800, 600, kAspect4x3},     {3440, 1440, kAspect21x9},   {1680, 1050, kAspect16x10}, {1152, 864, kAspect4x3},
+};
+
+TEST(PlayLayoutTest, OnEveryShapeTheBoardLiesOnScreenCentredBelowTheHud) {
+  for (const ScreenShape& c : kShapes) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    const PlayLayout l = ComputeLayout(c.width, c.height, c.aspect);
+    const int64_t board_w = kBoardWidth * l.TileSize, board_h = kBoardHeight * l.TileSize;
+    EXPECT_GT(l.TileSize, 0);
+    EXPECT_GE(l.OffsetX, 0);
+    EXPECT_LE(l.OffsetX + board_w, c.width);
+    // Centred across: the strips left and right differ by a pixel at most.
+    EXPECT_LE(std::abs((c.width - l.OffsetX - board_w) - l.OffsetX), 1);
+    EXPECT_GE(l.OffsetY, l.HudHeight);
+    EXPECT_LE(l.OffsetY + board_h, c.height);
+    EXPECT_GT(l.HudFontSize, 0);
+    EXPECT_LT(2 * l.Border3, l.HudHeight);
+  }
+}
+
+TEST(PlayLayoutTest, OnEveryShapeTheHudBoxesFillTheWidthAndTheIconsStayInTheirBox) {
+  for (const ScreenShape& c : kShapes) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    const PlayLayout l = ComputeLayout(c.width, c.height, c.aspect);
+    EXPECT_GT(l.NameWidth, 0);
+    EXPECT_GT(l.TimeWidth, 0);
+    EXPECT_GT(l.StepsWidth, 0);
+    EXPECT_GT(l.TargetWidth, 0);
+    EXPECT_EQ(l.TargetLeft, l.NameWidth + l.TimeWidth + l.StepsWidth);
+    EXPECT_EQ(l.TargetLeft + l.TargetWidth, c.width);
+    int64_t previous_right = -1;
+    for (int slot = 1; slot <= kHudIconSlots; ++slot) {
+      int64_t x = 0, y = 0;
+      HudIconPosition(l, slot, &x, &y);
+      EXPECT_GE(x, l.TargetLeft + l.Border3) << "slot " << slot;
+      EXPECT_LE(x + l.IconSize, c.width - l.Border3) << "slot " << slot;
+      EXPECT_GE(y, l.Border3) << "slot " << slot;
+      EXPECT_LE(y + l.IconSize, l.HudHeight - l.Border3) << "slot " << slot;
+      // Icons of a row stand apart, left to right.
+      if (slot != 7) {
+        EXPECT_GT(x, previous_right) << "slot " << slot;
+      }
+      previous_right = x + l.IconSize - 1;
+    }
   }
 }
 
@@ -77,13 +126,14 @@ TEST(PlayLayoutTest, EveryScreenShapeGetsItsGeometry) {
 int AspectOf(int width, int height) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", static_cast<double>(width) / height);
-  const std::pair<const char*, int> classes[] = {{"1.50", 0}, {"1.33", 1}, {"1.25", 2}, {"1.77", 3}, {"1.78", 3},
-                                                 {"1.60", 4}, {"1.89", 5}, {"1.90", 5}, {"2.37", 6}, {"2.38", 6},
-                                                 {"2.39", 6}};
+  const std::pair<const char*, int> classes[] = {
+      {"1.50", kAspect3x2},   {"1.33", kAspect4x3},   {"1.25", kAspect5x4},   {"1.77", kAspect16x9},
+      {"1.78", kAspect16x9},  {"1.60", kAspect16x10}, {"1.89", kAspect17x9},  {"1.90", kAspect17x9},
+      {"2.37", kAspect21x9},  {"2.38", kAspect21x9},  {"2.39", kAspect21x9}};
   for (const auto& [ratio, aspect] : classes) {
     if (std::strcmp(text, ratio) == 0) return aspect;
   }
-  return 7;
+  return kAspectOther;
 }
 
 // Paints a screen the way a frame of the play screen covers it (HUD bar, filler tiles, board)
@@ -141,7 +191,7 @@ TEST(PlayLayoutTest, OnEveryScreenTheWholeBoardIsShownAndEveryPixelDrawn) {
 }
 
 TEST(PlayLayoutTest, IconSlotsFormTwoRowsOfSixInTheTargetBox) {
-  const PlayLayout l = ComputeLayout(1280, 720, 3);
+  const PlayLayout l = ComputeLayout(1280, 720, kAspect16x9);
   int64_t x = 0, y = 0;
   const struct {
     int slot;
@@ -170,23 +220,29 @@ TEST(PlayLayoutTest, TimeTextShowsAllTheMinutesAndTwoDigitsOfSeconds) {
       // A clock read before the level's start shows no time.
       {-1500, u"00:00"},
   };
-  for (const auto& c : cases) EXPECT_EQ(HudTimeText(c.ms), Text(c.text)) << c.ms << " ms";
+  for (const auto& c : cases) EXPECT_EQ(MinutesSeconds(c.ms), Text(c.text)) << c.ms << " ms";
 }
 
-TEST(PlayLayoutTest, KeeperPictureFollowsHisPose) {
-  const struct {
-    int facing;
-    bool pushing;
-    int sprite;
-  } cases[] = {{FacingLeft, false, 8},  {FacingRight, false, 9}, {FacingUp, false, 10}, {FacingDown, false, 11},
-               {FacingLeft, true, 12},  {FacingRight, true, 13}, {FacingUp, true, 14},  {FacingDown, true, 15},
-               {FacingNone, false, 8}};
+TEST(PlayLayoutTest, EveryPoseOfTheKeeperHasAPictureOfItsOwn) {
   const BoardRecord saved = Board;
-  for (const auto& c : cases) {
-    Board.PoseFacing = c.facing;
-    Board.PosePushing = c.pushing;
-    EXPECT_EQ(KeeperSprite(), c.sprite) << c.facing << (c.pushing ? " pushing" : " standing");
+  std::set<int> sprites;
+  for (bool pushing : {false, true}) {
+    for (int facing : {FacingLeft, FacingRight, FacingUp, FacingDown}) {
+      Board.PoseFacing = facing;
+      Board.PosePushing = pushing;
+      const int first = pushing ? SpriteKeeperPushing : SpriteKeeperStanding;
+      EXPECT_GE(KeeperSprite(), first);
+      EXPECT_LT(KeeperSprite(), first + kKeeperTurns);
+      sprites.insert(KeeperSprite());
+    }
   }
+  EXPECT_EQ(sprites.size(), 8u);
+  // A keeper facing nowhere yet stands towards the left.
+  Board.PoseFacing = FacingLeft;
+  Board.PosePushing = false;
+  const int left = KeeperSprite();
+  Board.PoseFacing = FacingNone;
+  EXPECT_EQ(KeeperSprite(), left);
   Board = saved;
 }
 

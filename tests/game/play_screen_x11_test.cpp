@@ -11,8 +11,11 @@
 
 #include "game/core/board.h"
 #include "game/core/game.h"
+#include "game/main_loop.h"
 #include "game/maps.h"
 #include "game/play_screen.h"
+#include "game/screen_flow.h"
+#include "game/screens.h"
 #include "runtime/data/files.h"
 #include "runtime/data/pack.h"
 #include "runtime/display/drawing.h"
@@ -181,13 +184,16 @@ class PlayScreenDrawingTest : public testing::Test {
     ResetHudIcons();
     RenderHudName();
     Loop.LevelStartTime = elapsed_ms();
-    GameState = Playing;
+    GameState = ScreenState::Playing;
   }
 
+  // One frame as the loop makes it: the picture, then the animations it shows.
   Frame Draw() {
     x11_clear_screen(0, 255, 0);
-    DrawPlayScreen();
-    return ReadFrame();
+    DrawScreen();
+    const Frame frame = ReadFrame();
+    AdvanceTimers();
+    return frame;
   }
 
   Picture KeeperPicture() const {
@@ -214,8 +220,6 @@ TEST_P(PlayScreenSizeTest, ARestingBoardShowsHudFillersCratesAndKeeperInPlace) {
   const ScreenCase c = GetParam();
   Start(c.width, c.height, c.aspect, kFirstLevel);
   ASSERT_GT(Board.CrateCount, 0);
-  EXPECT_EQ(GameDisplay.TileSize, L().TileSize);
-  EXPECT_EQ(GameDisplay.OffsetY, L().OffsetY);
   const Frame frame = Draw();
   const int tile = static_cast<int>(L().TileSize);
 
@@ -343,7 +347,7 @@ TEST_F(PlayScreenDrawingTest, KeeperAndPushedCrateTravelTheSameRoundedPixelsEach
 TEST_F(PlayScreenDrawingTest, OverlayStatesDimTheFrozenBoardToHalf) {
   Start(1280, 720, 3, kFirstLevel);
   const Frame playing = Draw();
-  GameState = InGameMenu;
+  GameState = ScreenState::InGameMenu;
   const Frame dimmed = Draw();
   // The left part of the screen, away from where the panels stand.
   int compared = 0, wrong = 0;
@@ -376,7 +380,7 @@ TEST_F(PlayScreenDrawingTest, TheClockRunsOnlyWhilePlayingAndTheStepsAlways) {
   auto clock_at = [](int64_t ms) {
     Loop.LevelStartTime = elapsed_ms() - ms;
     x11_clear_screen(0, 255, 0);
-    DrawPlayScreen();
+    DrawScreen();
     return BoxPixels(PlayScreen.Layout.NameWidth, SpriteHudTime);
   };
   const std::vector<uint32_t> at_65 = clock_at(65000);
@@ -387,7 +391,7 @@ TEST_F(PlayScreenDrawingTest, TheClockRunsOnlyWhilePlayingAndTheStepsAlways) {
 
   // In an overlay the clock keeps its last text; the steps box follows the count.
   clock_at(65000);
-  GameState = InGameMenu;
+  GameState = ScreenState::InGameMenu;
   Board.StepCount = 7;
   const std::vector<uint32_t> time_frozen = clock_at(30 * 60000);
   const std::vector<uint32_t> steps_7 = BoxPixels(steps_left, SpriteHudSteps);
@@ -397,7 +401,7 @@ TEST_F(PlayScreenDrawingTest, TheClockRunsOnlyWhilePlayingAndTheStepsAlways) {
   // A screen reopened behind the overlay rebuilds the boxes with the same clock.
   PreparePlayScreen();
   EXPECT_EQ(clock_at(32 * 60000), time_frozen);
-  GameState = Playing;
+  GameState = ScreenState::Playing;
   EXPECT_NE(clock_at(31 * 60000), at_65);
 }
 

@@ -2,6 +2,8 @@
 // real sprites on the virtual X server's screen, with the sound service on SDL's dummy driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -34,18 +36,33 @@ class SettingsTest : public PanelTest {
     SetReopenFunction(&CountReopen);
   }
 
-  // The recorded items of the last settings panel on the row of an entry (1-6).
-  static std::vector<RecordedItem> Row(int entry) {
+  // The rows of the last settings panel as it drew them: its items below the band, grouped
+  // where their inked heights overlap, top to bottom and each from left to right.
+  static std::vector<std::vector<RecordedItem>> Rows() {
     const RecordedPanel& panel = LastRecorded(u"settings");
-    const PanelGeometry g = SettingsGeometry();
-    const int rows[] = {g.Gap + g.Band, g.EntrySize + 2 * g.Gap + g.Band, 2 * g.EntrySize + 3 * g.Gap + g.Band,
-                        3 * g.EntrySize + 4 * g.Gap + g.Band, 5 * g.EntrySize + 6 * g.Gap + g.Band,
-                        5 * g.EntrySize + 6 * g.Gap + g.Band};
     std::vector<RecordedItem> items;
     for (const RecordedItem& item : panel.Items) {
-      if (item.Y >= rows[entry - 1] && item.Y < rows[entry - 1] + g.EntrySize) items.push_back(item);
+      if (item.Y >= panel.Band) items.push_back(item);
     }
-    return items;
+    std::sort(items.begin(), items.end(), [](const RecordedItem& a, const RecordedItem& b) { return a.Y < b.Y; });
+    std::vector<std::vector<RecordedItem>> rows;
+    double bottom = -1;
+    for (const RecordedItem& item : items) {
+      if (rows.empty() || item.Y >= bottom) rows.emplace_back();
+      rows.back().push_back(item);
+      bottom = std::max(bottom, item.Y + item.Height);
+    }
+    // Each row from left to right.
+    for (auto& row : rows) {
+      std::sort(row.begin(), row.end(), [](const RecordedItem& a, const RecordedItem& b) { return a.X < b.X; });
+    }
+    return rows;
+  }
+  // The recorded items on the row of an entry (1-6; OK and Cancel share the last row).
+  static std::vector<RecordedItem> Row(int entry) {
+    const std::vector<std::vector<RecordedItem>> rows = Rows();
+    const size_t row = static_cast<size_t>(std::min(entry, 5) - 1);
+    return row < rows.size() ? rows[row] : std::vector<RecordedItem>();
   }
   static std::vector<std::string> RowTexts(int entry) {
     std::vector<std::string> texts;
@@ -87,6 +104,18 @@ TEST_F(SettingsTest, PanelHasItsGeometryAndRows) {
   EXPECT_EQ(row[0].Colour, kWhite);
   EXPECT_EQ(Row(1)[0].Colour, kOrange);
   EXPECT_EQ(Row(1)[1].Colour, kOrange);
+  // Five rows, each inside the panel below its band, the last at the bottom of it.
+  const std::vector<std::vector<RecordedItem>> rows = Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  for (const auto& r : rows) {
+    for (const RecordedItem& item : r) {
+      EXPECT_GE(item.Y, g.Band) << text_to_utf8(item.Content);
+      EXPECT_LE(item.Y + item.Height, g.Height) << text_to_utf8(item.Content);
+      EXPECT_GE(item.X, 0) << text_to_utf8(item.Content);
+      EXPECT_LE(item.X + item.Width, g.Width) << text_to_utf8(item.Content);
+    }
+  }
+  EXPECT_GT(rows[4][0].Y, g.Height / 2);
 }
 
 TEST_F(SettingsTest, LanguageIsShownInCapitals) {
@@ -202,13 +231,13 @@ TEST_F(SettingsTest, ValuesStopAtTheEndsOfTheirLists) {
   EXPECT_EQ(RowTexts(2)[1], "Off");
   // Languages: nothing before the first or after the last.
   Menus.SettingsChoice = 1;
-  list_first(LanguageList);
+  list_first(Languages.LanguageList);
   EXPECT_FALSE(SettingsKey(kKeyLeft));
   const size_t rendered = PanelRecording.Panels.size();
-  for (int64_t i = 1; i < list_size(LanguageList); ++i) EXPECT_TRUE(SettingsKey(kKeyRight));
+  for (int64_t i = 1; i < list_size(Languages.LanguageList); ++i) EXPECT_TRUE(SettingsKey(kKeyRight));
   EXPECT_FALSE(SettingsKey(kKeyRight));
-  EXPECT_EQ(PanelRecording.Panels.size(), rendered + list_size(LanguageList) - 1);
-  EXPECT_EQ(Menus.PendingLanguage, list_current(LanguageList)->BaseName);
+  EXPECT_EQ(PanelRecording.Panels.size(), rendered + list_size(Languages.LanguageList) - 1);
+  EXPECT_EQ(Menus.PendingLanguage, list_current(Languages.LanguageList)->BaseName);
   // A size outside the list (hand-edited preferences) shows nothing; Right starts at the first.
   Settings.Resolution = 40;
   OpenSettings();
@@ -220,7 +249,7 @@ TEST_F(SettingsTest, ValuesStopAtTheEndsOfTheirLists) {
 }
 
 TEST_F(SettingsTest, WithoutLanguagesTheLanguageEntryShowsNothingAndStays) {
-  list_clear(LanguageList);
+  list_clear(Languages.LanguageList);
   OpenSettings();
   EXPECT_EQ(RowTexts(1), (std::vector<std::string>{"Language"}));
   EXPECT_FALSE(SettingsKey(kKeyLeft));
@@ -251,11 +280,11 @@ TEST_F(SettingsTest, ReopeningAfterACancelShowsTheSettingsInForce) {
 }
 
 TEST_F(SettingsTest, ConfirmingOnlyALanguageChangesTheTextsWithoutReopening) {
-  GameState = MenuSettings;
+  GameState = ScreenState::MenuSettings;
   OpenSettings();
   PendLanguage(u"de_DE");
   PanelRecording.Panels.clear();
-  ApplySettings();
+  ApplySettings(CurrentScreen().Music);
   EXPECT_EQ(Reopens.calls, 0);
   EXPECT_EQ(Loop.ScreenReopened, 0);
   EXPECT_EQ(Settings.Language, u"de_DE");
@@ -270,7 +299,7 @@ TEST_F(SettingsTest, ConfirmingOnlyALanguageChangesTheTextsWithoutReopening) {
   // Confirming again with nothing changed renders nothing and reopens nothing.
   OpenSettings();
   PanelRecording.Panels.clear();
-  ApplySettings();
+  ApplySettings(CurrentScreen().Music);
   EXPECT_TRUE(PanelRecording.Panels.empty());
   EXPECT_EQ(Reopens.calls, 0);
 }
@@ -290,7 +319,7 @@ TEST_F(SettingsTest, AChangeOfModeOrWindowSizeReopensTheScreenOnce) {
     OpenSettings();
     Menus.PendingScreen = c.pending_screen;
     Menus.PendingResolution = c.pending_resolution;
-    ApplySettings();
+    ApplySettings(CurrentScreen().Music);
     EXPECT_EQ(Reopens.calls, c.reopened) << c.screen << " " << c.pending_screen << " " << c.pending_resolution;
     EXPECT_EQ(Loop.ScreenReopened, c.reopened);
     // The reopening itself stores the new mode and size; confirming alone does not.
@@ -304,7 +333,7 @@ TEST_F(SettingsTest, AChangeOfModeOrWindowSizeReopensTheScreenOnce) {
   Menus.PendingScreen = 2;
   PanelRecording.Panels.clear();
   Reopens = ReopenCounter{};
-  ApplySettings();
+  ApplySettings(CurrentScreen().Music);
   EXPECT_EQ(Reopens.calls, 1);
   EXPECT_EQ(Settings.Language, u"fr_FR");
   EXPECT_TRUE(PanelRecording.Panels.empty());
@@ -332,7 +361,7 @@ class SettingsMusicTest : public SettingsTest {
 };
 
 TEST_F(SettingsMusicTest, MusicOffFromTheGameStopsTheLevelMusicAndOnStartsItAgain) {
-  GameState = GameSettings;
+  GameState = ScreenState::GameSettings;
   Loop.InLevel = 1;
   Settings.MusicOn = 1;
   PlayMusic(GameMusic);
@@ -341,14 +370,14 @@ TEST_F(SettingsMusicTest, MusicOffFromTheGameStopsTheLevelMusicAndOnStartsItAgai
   OpenSettings();
   Menus.SettingsChoice = 2;
   ASSERT_TRUE(SettingsKey(kKeyRight));
-  ApplySettings();
+  ApplySettings(CurrentScreen().Music);
   EXPECT_EQ(Settings.MusicOn, 0);
   EXPECT_EQ(sound_status(GameMusic, channel), kSoundStopped);
   EXPECT_EQ(sound_status(GameMusic, -1), kSoundStopped);
   OpenSettings();
   Menus.SettingsChoice = 2;
   ASSERT_TRUE(SettingsKey(kKeyLeft));
-  ApplySettings();
+  ApplySettings(CurrentScreen().Music);
   EXPECT_EQ(Settings.MusicOn, 1);
   EXPECT_EQ(sound_status(GameMusic, static_cast<int>(Loop.MusicChannel)), kSoundPlaying);
   EXPECT_EQ(sound_status(MenuMusic, -1), kSoundStopped);
@@ -356,15 +385,15 @@ TEST_F(SettingsMusicTest, MusicOffFromTheGameStopsTheLevelMusicAndOnStartsItAgai
 }
 
 TEST_F(SettingsMusicTest, MusicOffFromTheMainMenuStopsTheMenuMusic) {
-  GameState = MenuSettings;
+  GameState = ScreenState::MenuSettings;
   Settings.MusicOn = 1;
   PlayMusic(MenuMusic);
   OpenSettings();
   Menus.PendingMusic = 0;
-  ApplySettings();
+  ApplySettings(CurrentScreen().Music);
   EXPECT_EQ(sound_status(MenuMusic, -1), kSoundStopped);
   Menus.PendingMusic = 1;
-  ApplySettings();
+  ApplySettings(CurrentScreen().Music);
   EXPECT_EQ(sound_status(MenuMusic, static_cast<int>(Loop.MusicChannel)), kSoundPlaying);
   EXPECT_EQ(sound_status(GameMusic, -1), kSoundStopped);
 }

@@ -19,6 +19,7 @@
 #include "game/core/game.h"
 #include "game/core/log.h"
 #include "game/display.h"
+#include "game/presentation.h"
 #include "runtime/data/files.h"
 #include "runtime/display/image.h"
 #include "runtime/display/screen.h"

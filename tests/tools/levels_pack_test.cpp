@@ -13,6 +13,7 @@
 #include "game/maps.h"
 #include "runtime/data/pack.h"
 #include "tests/support/levels_support.h"
+#include "tests/support/map_queries.h"
 #include "tools/levels/level_art.h"
 #include "tools/levels/level_build.h"
 #include "tools/levels/level_proofs.h"

@@ -42,9 +42,9 @@ struct Languages : testing::Test {
   FolderRecord saved_folders = Folders;
 
   void SetUp() override {
-    map_clear(TextTable);
-    map_clear(LanguageTable);
-    list_clear(LanguageList);
+    map_clear(::Languages.TextTable);
+    map_clear(::Languages.LanguageTable);
+    list_clear(::Languages.LanguageList);
   }
   void TearDown() override {
     Settings = saved_settings;
@@ -66,13 +66,13 @@ struct Languages : testing::Test {
 
 std::vector<Text> ListedBaseNames() {
   std::vector<Text> names;
-  for (const LanguageRecord& language : LanguageList.elements) names.push_back(language.BaseName);
+  for (const LanguageRecord& language : ::Languages.LanguageList.elements) names.push_back(language.BaseName);
   return names;
 }
 
 std::vector<Text> ListedDisplayNames() {
   std::vector<Text> names;
-  for (const LanguageRecord& language : LanguageList.elements) names.push_back(language.DisplayName);
+  for (const LanguageRecord& language : ::Languages.LanguageList.elements) names.push_back(language.DisplayName);
   return names;
 }
 
@@ -96,16 +96,16 @@ TEST_F(Languages, FilesWithoutHeaderOrWithTheSameNameShareARecord) {
                                {"c.language", LanguageFile("Same", "")},
                                {"d.language", LanguageFile("Same", "")}});
   ASSERT_EQ(ScanLanguages(pack), 1);
-  ASSERT_EQ(list_size(LanguageList), 2);
-  EXPECT_EQ(map_get(LanguageTable, u"").BaseName, u"b");     // the later file without a name
-  EXPECT_EQ(map_get(LanguageTable, u"Same").BaseName, u"d");  // the later file of that name
+  ASSERT_EQ(list_size(::Languages.LanguageList), 2);
+  EXPECT_EQ(map_get(::Languages.LanguageTable, u"").BaseName, u"b");     // the later file without a name
+  EXPECT_EQ(map_get(::Languages.LanguageTable, u"Same").BaseName, u"d");  // the later file of that name
 }
 
 TEST_F(Languages, PacksThatCannotBeReadListNothing) {
   EXPECT_EQ(ScanLanguages(text_from_utf8(folder.path() + "missing")), 0);
   EXPECT_EQ(ScanLanguages(text_from_utf8(folder.Write("empty", ""))), 0);
   EXPECT_EQ(ScanLanguages(text_from_utf8(folder.Write("junk", "this is not a zip archive"))), 0);
-  EXPECT_EQ(list_size(LanguageList), 0);
+  EXPECT_EQ(list_size(::Languages.LanguageList), 0);
   EXPECT_EQ(LoadLanguage(text_from_utf8(folder.path() + "junk"), u"en_GB"), 0);
   EXPECT_EQ(GameText(u"tMenuSTART"), u"");
 }
@@ -113,7 +113,7 @@ TEST_F(Languages, PacksThatCannotBeReadListNothing) {
 TEST_F(Languages, LoadingReadsEveryGroupsKeysAndALaterLanguageKeepsWhatItLacks) {
   for (bool as_folder : {false, true}) {
     SCOPED_TRACE(as_folder ? "folder" : "zip");
-    map_clear(TextTable);
+    map_clear(::Languages.TextTable);
     const Text pack = as_folder ? WriteFolder(kPackItems) : WritePack(kPackItems);
     ASSERT_EQ(LoadLanguage(pack, u"en_GB"), 1);
     EXPECT_EQ(GameText(u"tMenuSTART"), u"Start game");
@@ -156,13 +156,13 @@ TEST_F(Languages, OversizedAndEmptyEntriesAreSkipped) {
 TEST_F(Languages, PositionFindsTheBaseNameOrLeavesTheLastLanguageCurrent) {
   ASSERT_EQ(ScanLanguages(WritePack(kPackItems)), 1);
   EXPECT_EQ(LanguagePosition(u"fr_FR"), 2);
-  EXPECT_EQ(list_current(LanguageList)->BaseName, u"fr_FR");
+  EXPECT_EQ(list_current(::Languages.LanguageList)->BaseName, u"fr_FR");
   EXPECT_EQ(LanguagePosition(u"en_GB"), 0);
   EXPECT_EQ(LanguagePosition(u"EN_GB"), 0);
-  EXPECT_EQ(list_current(LanguageList)->BaseName, u"de_DE");
-  list_clear(LanguageList);
+  EXPECT_EQ(list_current(::Languages.LanguageList)->BaseName, u"de_DE");
+  list_clear(::Languages.LanguageList);
   EXPECT_EQ(LanguagePosition(u"en_GB"), 0);
-  EXPECT_EQ(list_current(LanguageList), nullptr);
+  EXPECT_EQ(list_current(::Languages.LanguageList), nullptr);
 }
 
 TEST(SystemLanguage, IsLangUpToItsFirstDot) {
@@ -189,7 +189,7 @@ TEST_F(Languages, StartUpFallsBackToEnglishAndLogsTheLanguages) {
   StartLanguages();
   EXPECT_EQ(Settings.Language, u"en_GB");
   EXPECT_EQ(GameText(u"tMenuQUIT"), u"Quit");
-  EXPECT_EQ(LanguageIndex, 0);
+  EXPECT_EQ(::Languages.LanguageIndex, 0);
   EXPECT_EQ(SwitchLanguage(u"de_DE"), 1);
   EXPECT_EQ(Settings.Language, u"de_DE");
   EXPECT_EQ(GameText(u"tMenuQUIT"), u"Beenden");
@@ -214,6 +214,6 @@ TEST_F(Languages, AStoredLanguageOfThePackIsKept) {
   StartLanguages();
   EXPECT_EQ(Settings.Language, u"es_ES");
   EXPECT_EQ(GameText(u"tMenuSTART"), u"Jugar");
-  EXPECT_EQ(LanguageIndex, 1);
-  EXPECT_EQ(list_current(LanguageList)->BaseName, u"es_ES");
+  EXPECT_EQ(::Languages.LanguageIndex, 1);
+  EXPECT_EQ(list_current(::Languages.LanguageList)->BaseName, u"es_ES");
 }
