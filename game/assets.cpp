@@ -22,9 +22,6 @@
 
 namespace {
 
-// The smallest splash side the cover computation can divide by.
-constexpr int kCoverStep = 100;
-
 struct SoundAsset {
   int Number;
   const char16_t* Entry;
@@ -147,11 +144,12 @@ bool LoadSplash(int64_t pack, int aspect) {
     }
   } else {
     const SplashCrop crop = CoverScreen(image_width(image), image_height(image), width, height);
-    if (crop.ResizeWidth != image_width(image) || crop.ResizeHeight != image_height(image)) {
-      fits = image_resize(image, crop.ResizeWidth, crop.ResizeHeight, kImageResizeSmooth) != nullptr;
+    if (crop.Width != image_width(image) || crop.Height != image_height(image)) {
+      // The region replaces the picture under the same handle.
+      fits = image_copy_region(image, image, crop.X, crop.Y, crop.Width, crop.Height) != 0;
     }
-    if (fits && (crop.ResizeWidth != width || crop.ResizeHeight != height)) {
-      fits = image_copy_region(image, image, crop.X, crop.Y, width, height) != 0;
+    if (fits && (image_width(image) != width || image_height(image) != height)) {
+      fits = image_resize(image, width, height, kImageResizeSmooth) != nullptr;
     }
   }
   if (!fits) image_free(image);
@@ -205,20 +203,22 @@ int TitleHeight(int image_width, int image_height, int screen_width) {
 }
 
 SplashCrop CoverScreen(int width, int height, int screen_width, int screen_height) {
-  SplashCrop crop{screen_width, screen_height, 0, 0};
-  if (width == screen_width && height == screen_height) return crop;
-  if (width < kCoverStep || height < kCoverStep || screen_width <= 0 || screen_height <= 0) return crop;
-  if (width / height == screen_width / screen_height) return crop;
-  const int height_at_screen_width = (height / kCoverStep) * (screen_width / (width / kCoverStep));
-  const int width_at_screen_height = (width / kCoverStep) * (screen_height / (height / kCoverStep));
-  if (height_at_screen_width >= screen_height) {
-    crop.ResizeHeight = height_at_screen_width;
-    crop.Y = (height_at_screen_width - screen_height) / 2;
-  } else {
-    // Truncation can leave this side a little short of the screen as well; the picture is then
-    // stretched to the screen's width rather than cut outside its own area.
-    crop.ResizeWidth = std::max(width_at_screen_height, screen_width);
-    crop.X = (crop.ResizeWidth - screen_width) / 2;
+  SplashCrop crop{0, 0, width, height};
+  if (width <= 0 || height <= 0 || screen_width <= 0 || screen_height <= 0) return crop;
+  // The shapes are compared by cross products, and the region of the screen's exact shape is
+  // rounded to the nearest pixel: the picture keeps its proportions on every screen. Cropping
+  // before scaling also keeps the scaled picture no larger than the screen.
+  const int64_t wide = int64_t{width} * screen_height;  // against height x screen_width
+  const int64_t tall = int64_t{height} * screen_width;
+  auto rounded = [](int64_t numerator, int64_t denominator) {
+    return static_cast<int>((2 * numerator / denominator + 1) / 2);
+  };
+  if (wide < tall) {
+    crop.Height = std::clamp(rounded(wide, screen_width), 1, height);
+    crop.Y = (height - crop.Height) / 2;
+  } else if (wide > tall) {
+    crop.Width = std::clamp(rounded(tall, screen_height), 1, width);
+    crop.X = (width - crop.Width) / 2;
   }
   return crop;
 }

@@ -41,13 +41,14 @@ Text PictureShape(int aspect);
 int TitleHeight(int image_width, int image_height, int screen_width);
 
 // How a splash picture of width x height covers a screen_width x screen_height screen when its
-// class has no picture of its own: resized to ResizeWidth x ResizeHeight, then the screen-sized
-// region at (X, Y) is taken. All divisions truncate, so the picture can come out a few pixels
-// short of the exact proportion. A picture under 100 pixels on a side is stretched to the screen.
+// class has no picture of its own: the Width x Height region at (X, Y) of the picture, of the
+// screen's shape (one side the picture's whole side, the other rounded to the nearest pixel),
+// centred and inside the picture, is taken and scaled to the screen. A picture of the screen's
+// shape is taken whole.
 struct SplashCrop {
-  int ResizeWidth = 0;
-  int ResizeHeight = 0;
   int X = 0;
   int Y = 0;
+  int Width = 0;
+  int Height = 0;
 };
 SplashCrop CoverScreen(int width, int height, int screen_width, int screen_height);

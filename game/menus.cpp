@@ -135,7 +135,7 @@ bool Step(int* choice, int delta, int last) {
 // ---- Geometry ----
 
 PanelGeometry RowsGeometry(int width, int height, int rows) {
-  const int sw = GameDisplay.ScreenWidth;
+  const int sw = PanelBasisWidth();
   PanelGeometry g;
   g.Width = width;
   g.Height = height;
@@ -147,7 +147,7 @@ PanelGeometry RowsGeometry(int width, int height, int rows) {
 }
 
 PanelGeometry MenuPanelGeometry(int sprite) {
-  const int sw = GameDisplay.ScreenWidth;
+  const int sw = PanelBasisWidth();
   switch (sprite) {
     case SpriteMainMenu:
     case SpriteInGameMenu:
@@ -193,7 +193,7 @@ PanelPlace SlidePanelPlace(int sprite) {
 }
 
 int CarouselCardX(int slot) {
-  const int sw = GameDisplay.ScreenWidth, cw = sw / 4;
+  const int sw = GameDisplay.ScreenWidth, cw = PanelBasisWidth() / 4;
   switch (slot) {
     case -2: return sw / 2 - 2 * cw - cw / 2 - cw / 6 - cw / 6;
     case -1: return sw / 2 - cw - cw / 2 - cw / 6;
@@ -209,15 +209,20 @@ void TitleBackgroundPosition(int* x, int* y) {
   *y = (GameDisplay.ScreenHeight - title_height) / 2 - sprite_height(SpriteTitleBackground) / 2 + title_height;
 }
 
-Text MinutesSeconds(int64_t milliseconds, bool cut_minutes) {
+Text MinutesSeconds(int64_t milliseconds) {
   // A clock that reads before its start shows no time rather than a negative one.
   const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
-  auto two_digits = [](int64_t value, bool cut) {
-    const Text digits = str_from_int(value);
-    if (digits.size() < 2) return u"0" + digits;
-    return cut ? digits.substr(0, 2) : digits;
-  };
-  return two_digits(seconds / 60, cut_minutes) + u":" + two_digits(seconds % 60, false);
+  auto two_digits = [](int64_t value) { return (value < 10 ? u"0" : u"") + str_from_int(value); };
+  return two_digits(seconds / 60) + u":" + two_digits(seconds % 60);
+}
+
+int PanelBasisWidth() {
+  return static_cast<int>(std::min<int64_t>(GameDisplay.ScreenWidth, 2 * int64_t{GameDisplay.ScreenHeight}));
+}
+
+int CarouselSpacing() {
+  const int card = PanelBasisWidth() / 4;
+  return card + card / 6;
 }
 
 // ---- The common panel machinery ----
@@ -354,9 +359,11 @@ void RenderGameComplete() {
   const PanelGeometry g = MenuPanelGeometry(SpriteGameComplete);
   if (!PanelBegin(u"game complete", g.Width, g.Height, g.Band)) return;
   PanelTitle(GameTitle(), g.TitleSize);
-  PanelParagraph(GameText(u"tGcCONGRATULATIONS") + u"\n\n" + GameText(u"tGcGAMECOMPLETE"), g.EntrySize, 0,
-                 g.Band + g.Gap, g.Width, g.Height - g.Band, kParagraphCentre, ColourText);
-  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, g.Band + 6 * g.Gap + 5 * g.EntrySize, ColourTextHighlight);
+  // The text ends where the OK row starts: a longer one is cut with an ellipsis, never drawn over it.
+  const int text_y = g.Band + g.Gap, ok_y = g.Band + 6 * g.Gap + 5 * g.EntrySize;
+  PanelParagraph(GameText(u"tGcCONGRATULATIONS") + u"\n\n" + GameText(u"tGcGAMECOMPLETE"), g.EntrySize, 0, text_y,
+                 g.Width, ok_y - text_y, kParagraphCentre, ColourText);
+  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, ColourTextHighlight);
   PanelFinish(SpriteGameComplete);
 }
 
@@ -472,8 +479,10 @@ bool StartCarouselScroll(int direction) {
 
 void AdvanceCarouselScroll() {
   if (Menus.CarouselDirection == kCarouselStill) return;
-  if (Menus.CarouselOffset < GameDisplay.ScreenWidth / 4) {
-    Menus.CarouselOffset += kCarouselStep;
+  // The cards move by whole steps and then the rest of the card spacing, so the scroll ends with
+  // every card where the next rest position puts it.
+  if (Menus.CarouselOffset < CarouselSpacing()) {
+    Menus.CarouselOffset = std::min<int64_t>(Menus.CarouselOffset + kCarouselStep, CarouselSpacing());
     return;
   }
   Menus.LevelIndex += Menus.CarouselDirection == kCarouselToNext ? 1 : -1;

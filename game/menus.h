@@ -38,7 +38,8 @@ bool NavigateMenu(int key);
 // Starts scrolling the carousel (kCarouselToNext or kCarouselToPrevious). Returns true when a
 // scroll started.
 bool StartCarouselScroll(int direction);
-// One frame of a carousel scroll: kCarouselStep pixels further, or the scroll ends on its card.
+// One frame of a carousel scroll: kCarouselStep pixels further (the last step only the rest of
+// the card spacing), or the scroll ends on its card.
 void AdvanceCarouselScroll();
 
 // ---- Geometry ----
@@ -53,7 +54,7 @@ struct PanelGeometry {
   int EntrySize = 0;
   int Gap = 0;
 };
-// The geometry of a panel of `rows` rows of entries: the band a 24th of the screen's width, the
+// The geometry of a panel of `rows` rows of entries: the band a 24th of PanelBasisWidth(), the
 // title a 72nd, the entries twice the title, the rest shared out evenly between the rows.
 PanelGeometry RowsGeometry(int width, int height, int rows);
 // The geometry of a menu panel by its sprite number (main menu, in-game menu, quit question,
@@ -73,10 +74,15 @@ PanelPlace SlidePanelPlace(int sprite);
 int CarouselCardX(int slot);
 // The title background's place on the screen for its current size.
 void TitleBackgroundPosition(int* x, int* y);
-// "MM:SS" of a time in milliseconds, each part at least two digits padded with "0"; a negative
-// time shows as "00:00". With `cut_minutes` (the heads-up clock) only the first two characters of
-// a longer minute count show.
-Text MinutesSeconds(int64_t milliseconds, bool cut_minutes = false);
+// A time in milliseconds as minutes and seconds, "MM:SS": the whole seconds, each part at least
+// two digits padded with "0", the minutes never cut ("123:04"); a negative time shows "00:00".
+// The one rule for every time the game shows.
+Text MinutesSeconds(int64_t milliseconds);
+// The width the panels and level cards are sized from: the screen's width, but no more than twice
+// its height, so that on wider screens (21:9, 32:9) they stay as high as the screen has room for.
+int PanelBasisWidth();
+// How far the carousel's cards move in one scroll: the spacing of two cards, CW + CW / 6.
+int CarouselSpacing();
 
 // ---- The common panel machinery, shared with the settings and credits panels ----
 

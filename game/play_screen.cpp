@@ -31,8 +31,8 @@ constexpr uint32_t kHudText = ColourTextHighlight;
 constexpr int kUnlitIconIntensity = 64;
 constexpr int kDimmerIntensity = 128;
 constexpr int kNameTextLeft = 10;
-constexpr int kFillerColumns = 32;
-constexpr int kFillerBottomRows = 6;
+
+int64_t TilesToCover(int64_t length, int64_t tile) { return length > 0 ? (length + tile - 1) / tile : 0; }
 
 // To the nearest integer, halves to the even neighbour (the default rounding mode).
 int64_t RoundEven(double value) { return static_cast<int64_t>(std::nearbyint(value)); }
@@ -45,8 +45,31 @@ void SetBorders(PlayLayout& layout, int64_t span) {
 
 // Side fillers only where the board leaves a strip of the screen uncovered.
 void SetSideFillersWhereRoom(PlayLayout& layout, int64_t width) {
-  if (layout.OffsetX != 0) layout.FillLeftX = layout.OffsetX - layout.TileSize;
-  if (layout.OffsetX + kBoardWidth * layout.TileSize != width) layout.FillRightX = layout.OffsetX + kBoardWidth * layout.TileSize;
+  if (layout.OffsetX != 0) layout.FillLeftColumns = 1;
+  if (layout.OffsetX + kBoardWidth * layout.TileSize != width) layout.FillRightColumns = 1;
+}
+
+// Filler columns on both sides of the board, also where they lie off the screen.
+void SetSideFillers(PlayLayout& layout) {
+  layout.FillLeftColumns = 1;
+  layout.FillRightColumns = 1;
+}
+
+// Places the fillers a layout asked for, with as many tiles as it takes for the HUD bar, the
+// board and the fillers together to cover every pixel of the screen: the side columns reach the
+// screen's edges (a board narrower than the screen by several tiles gets several), the rows
+// above and below the board span the width and the rows below reach the bottom edge.
+void PlaceFillers(PlayLayout& layout, int64_t width, int64_t height) {
+  const int64_t tile = layout.TileSize;
+  const int64_t board_right = layout.OffsetX + kBoardWidth * tile;
+  if (layout.FillLeftColumns > 0) layout.FillLeftColumns = std::max<int64_t>(1, TilesToCover(layout.OffsetX, tile));
+  layout.FillLeftX = layout.OffsetX - layout.FillLeftColumns * tile;
+  if (layout.FillRightColumns > 0) {
+    layout.FillRightColumns = std::max<int64_t>(1, TilesToCover(width - board_right, tile));
+    layout.FillRightX = board_right;
+  }
+  if (layout.FillTopY != 0 || layout.FillBottomY != 0) layout.FillAcross = TilesToCover(width - layout.FillLeftX, tile);
+  if (layout.FillBottomY != 0) layout.FillBottomRows = TilesToCover(height - layout.FillBottomY, tile);
 }
 
 void SetFixedLayout(PlayLayout& layout, int64_t scale) {
@@ -61,20 +84,38 @@ void SetFixedLayout(PlayLayout& layout, int64_t scale) {
 }
 
 void SetScaledLayout(PlayLayout& layout, int64_t width, int64_t height, int aspect) {
-  const int64_t tile = width / kBoardWidth;
+  int64_t tile = width / kBoardWidth;
+  // A screen too short for a board of the width's cells gets smaller cells: the board's last row
+  // stays on the screen, with the HUD and the band of one cell above the board. On the shapes
+  // without a rule of their own the HUD is no higher than a 16:9 screen of that width has it
+  // (its texts are sized from its height, and the boxes from the width: on a narrow or portrait
+  // screen a ninth of the height would give the clock more digits than its box holds).
+  const bool own_rule = aspect == kAspect3x2 || aspect == kAspect4x3 || aspect == kAspect5x4;
+  const int64_t hud = own_rule ? height / 9 : std::min(height / 9, width / 16);
+  switch (aspect) {
+    case kAspect16x9:
+    case kAspect17x9:
+      break;
+    case kAspect16x10:
+      tile = std::min(tile, height - (height / 10) * 9);
+      break;
+    default:
+      tile = std::min(tile, (height - hud) / (kBoardHeight + 1));
+      break;
+  }
+  tile = std::max<int64_t>(tile, 1);
   layout.TileSize = tile;
   layout.OffsetX = (width - kBoardWidth * tile) / 2;
   switch (aspect) {
     case kAspect3x2:
     case kAspect4x3:
     case kAspect5x4: {
-      layout.HudHeight = height / 9;
+      layout.HudHeight = hud;
       layout.OffsetY = layout.HudHeight + tile;
       SetBorders(layout, layout.HudHeight - tile);
       const double divisor = aspect == kAspect5x4 ? 2.6 : 2.5;
       layout.HudFontSize = RoundEven(static_cast<double>(layout.HudHeight - 2 * layout.Border3) / divisor);
-      layout.FillLeftX = layout.OffsetX - tile;
-      layout.FillRightX = layout.OffsetX + kBoardWidth * tile;
+      SetSideFillers(layout);
       layout.FillTopY = layout.HudHeight;
       layout.FillBottomY = layout.OffsetY + kBoardHeight * tile;
       return;
@@ -97,12 +138,13 @@ void SetScaledLayout(PlayLayout& layout, int64_t width, int64_t height, int aspe
       layout.FillBottomY = layout.OffsetY + kBoardHeight * tile;
       return;
     default:  // every other shape, the 21:9 screens among them
-      layout.HudHeight = height / 9;
+      layout.HudHeight = hud;
       layout.OffsetY = layout.HudHeight + tile;
       SetBorders(layout, layout.HudHeight);
       layout.HudFontSize = (layout.HudHeight - 2 * layout.Border3) / 2;
-      layout.FillLeftX = layout.OffsetX - tile;
-      layout.FillRightX = layout.OffsetX + kBoardWidth * tile;
+      SetSideFillers(layout);
+      // The band of one cell between the HUD and the board is filled as on the 3:2 screens.
+      layout.FillTopY = layout.HudHeight;
       layout.FillBottomY = layout.OffsetY + kBoardHeight * tile;
       return;
   }
@@ -267,20 +309,16 @@ void DrawHudIcons() {
 
 void DrawFillers(const PlayLayout& layout) {
   const int64_t tile = layout.TileSize;
-  for (const int64_t column : {layout.FillLeftX, layout.FillRightX}) {
-    if (column == 0) continue;
-    for (int k = 0; k < kBoardHeight; ++k) sprite_display(SpriteFloor, Pixel(column), Pixel(layout.OffsetY + k * tile));
-  }
-  if (layout.FillTopY != 0) {
-    for (int k = 0; k < kFillerColumns; ++k) sprite_display(SpriteFloor, Pixel(layout.FillLeftX + k * tile), Pixel(layout.FillTopY));
-  }
-  if (layout.FillBottomY != 0) {
-    for (int row = 0; row < kFillerBottomRows; ++row) {
-      for (int k = 0; k < kFillerColumns; ++k) {
-        sprite_display(SpriteFloor, Pixel(layout.FillLeftX + k * tile), Pixel(layout.FillBottomY + row * tile));
-      }
-    }
-  }
+  auto column = [&](int64_t x) {
+    for (int k = 0; k < kBoardHeight; ++k) sprite_display(SpriteFloor, Pixel(x), Pixel(layout.OffsetY + k * tile));
+  };
+  auto row = [&](int64_t y) {
+    for (int64_t k = 0; k < layout.FillAcross; ++k) sprite_display(SpriteFloor, Pixel(layout.FillLeftX + k * tile), Pixel(y));
+  };
+  for (int64_t c = 0; c < layout.FillLeftColumns; ++c) column(layout.FillLeftX + c * tile);
+  for (int64_t c = 0; c < layout.FillRightColumns; ++c) column(layout.FillRightX + c * tile);
+  if (layout.FillTopY != 0) row(layout.FillTopY);
+  for (int64_t r = 0; r < layout.FillBottomRows; ++r) row(layout.FillBottomY + r * tile);
 }
 
 // The crates and the keeper; during a move the keeper comes first and he and the pushed crate are
@@ -330,17 +368,20 @@ void DrawStillPart(const PlayLayout& layout) {
 
 PlayLayout ComputeLayout(int64_t width, int64_t height, int aspect) {
   PlayLayout layout;
-  if (width == 1920) {
+  // The fixed layouts hold at the heights they were made for; other heights take the rule of
+  // their shape.
+  if (width == 1920 && (height == 1080 || height == 1200)) {
     SetFixedLayout(layout, 1);
     if (height == 1200) {
       layout.FillTopY = layout.HudHeight;
       layout.FillBottomY = 1080;
     }
-  } else if (width == 3840) {
+  } else if (width == 3840 && height == 2160) {
     SetFixedLayout(layout, 2);
   } else {
     SetScaledLayout(layout, width, height, aspect);
   }
+  PlaceFillers(layout, width, height);
   const int64_t hundredth = width / 100;
   layout.NameWidth = hundredth * 66;
   layout.TimeWidth = hundredth * 11;
@@ -413,7 +454,7 @@ void RenderHudName() {
 void RenderHudSteps() { RenderHudText(SpriteHudSteps, str_from_int(Board.StepCount), -1); }
 
 void RenderHudTime(int64_t elapsed_ms) {
-  PlayScreen.TimeText = MinutesSeconds(elapsed_ms, true);
+  PlayScreen.TimeText = MinutesSeconds(elapsed_ms);
   RenderHudText(SpriteHudTime, PlayScreen.TimeText, -1);
 }
 

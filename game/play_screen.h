@@ -6,8 +6,8 @@
 
 #include "runtime/data/text.h"
 
-// The geometry of the play screen, in screen pixels. A filler position of 0 means that filler is
-// not drawn.
+// The geometry of the play screen, in screen pixels. The filler tiles (the field around the
+// board) lie on the board's grid; with the HUD bar and the board they cover the whole screen.
 struct PlayLayout {
   int64_t TileSize = 64;  // side of a board cell
   int64_t OffsetX = 0;    // top-left corner of cell (0, 0)
@@ -17,10 +17,14 @@ struct PlayLayout {
   int64_t Border2 = 0;
   int64_t Border3 = 0;
   int64_t HudFontSize = 0;
-  int64_t FillLeftX = 0;  // column of filler tiles left of the board
-  int64_t FillRightX = 0;
-  int64_t FillTopY = 0;     // row of filler tiles between the HUD and the board
-  int64_t FillBottomY = 0;  // first of six rows of filler tiles below the board
+  int64_t FillLeftX = 0;  // leftmost column of filler tiles, where the filler rows start too
+  int64_t FillRightX = 0;  // first column of filler tiles right of the board
+  int64_t FillTopY = 0;     // the row of filler tiles between the HUD and the board; 0: none
+  int64_t FillBottomY = 0;  // first row of filler tiles below the board
+  int64_t FillLeftColumns = 0;   // columns of 15 filler tiles beside the board, left and right
+  int64_t FillRightColumns = 0;
+  int64_t FillAcross = 0;      // tiles in each filler row
+  int64_t FillBottomRows = 0;  // rows of filler tiles below the board
   // The four HUD boxes from left to right: name, time, steps, targets.
   int64_t NameWidth = 0;
   int64_t TimeWidth = 0;
@@ -48,9 +52,11 @@ struct PlayScreenRecord {
 };
 extern PlayScreenRecord PlayScreen;
 
-// The layout of a screen of width x height pixels in aspect class `aspect` (kAspect3x2 ...). Screens 1920 and 3840 pixels wide have fixed
-// layouts whatever their height; the 21:9 class is laid out like the other shapes without a rule
-// of their own.
+// The layout of a screen of width x height pixels in aspect class `aspect` (kAspect3x2 ...).
+// 1920 x 1080, 1920 x 1200 and 3840 x 2160 have fixed layouts; the 21:9 class is laid out like
+// the other shapes without a rule of their own. On every screen from 1024 x 576 up the whole board
+// lies on the screen (a screen too short for cells of a thirtieth of its width gets smaller ones)
+// and every pixel is drawn each frame.
 PlayLayout ComputeLayout(int64_t width, int64_t height, int aspect);
 // The screen position of a target icon slot (1-12) in a layout.
 void HudIconPosition(const PlayLayout& layout, int slot, int64_t* x, int64_t* y);

@@ -99,13 +99,13 @@ void SetReopenFunction(ReopenFunction reopen) { SettingsModule.Reopen = reopen ?
 // The settings and credits panels are a third of the screen's width high with six rows of
 // entries; only their widths differ.
 PanelGeometry SettingsGeometry() {
-  const int w = GameDisplay.ScreenWidth;
+  const int w = PanelBasisWidth();
   return RowsGeometry(static_cast<int>(std::lround(w / 1.8)), w / 3, 6);
 }
 
-PanelGeometry CreditsGeometry() { return RowsGeometry(GameDisplay.ScreenWidth / 2, GameDisplay.ScreenWidth / 3, 6); }
+PanelGeometry CreditsGeometry() { return RowsGeometry(PanelBasisWidth() / 2, PanelBasisWidth() / 3, 6); }
 
-int CreditsBodySize() { return GameDisplay.ScreenWidth / 96; }
+int CreditsBodySize() { return PanelBasisWidth() / 96; }
 
 Text CreditsBody() {
   const Text address = kStudioAddress;
@@ -166,9 +166,11 @@ void RenderCredits() {
   const PanelGeometry g = CreditsGeometry();
   if (!PanelBegin(u"credits", g.Width, g.Height, g.Band)) return;
   PanelTitle(GameText(u"tCreditsTITLE"), g.TitleSize);
-  PanelParagraph(CreditsBody(), CreditsBodySize(), 0, g.Gap + g.Band, g.Width, g.Height - g.Band, kParagraphCentre,
+  // The text ends where the OK row starts: a longer one is cut with an ellipsis, never drawn over it.
+  const int text_y = g.Gap + g.Band, ok_y = 5 * g.EntrySize + 6 * g.Gap + g.Band;
+  PanelParagraph(CreditsBody(), CreditsBodySize(), 0, text_y, g.Width, ok_y - text_y, kParagraphCentre,
                  ColourText);
-  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, 5 * g.EntrySize + 6 * g.Gap + g.Band, ColourTextHighlight);
+  PanelEntry(GameText(u"tSettingsOK"), g.EntrySize, kPlaceCentre, ok_y, ColourTextHighlight);
   PanelFinish(SpriteCredits);
 }
 

@@ -4,8 +4,9 @@
 // lives in an ObjectTable of its service. A caller names an object with a small non-negative
 // number of its choice, or passes kNewObject to get a fresh object whose handle is returned.
 // Every object also has a handle (a large number, unique in the process) that names it as well
-// as its number does. Reusing a number frees the object that held it; freeing kAllObjects frees
-// every object of the table; a number that names nothing finds nothing.
+// as its number does. Reusing a number or a handle for a new object frees the object that held
+// it (a handle then names the new object); freeing kAllObjects frees every object of the table;
+// a number that names nothing finds nothing.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +23,13 @@ constexpr int64_t kFirstHandle = int64_t{1} << 24;
 template <typename T>
 class ObjectTable {
  public:
-  // Makes a fresh, default-constructed object under `number` (freeing the old one first) or,
-  // with kNewObject, under a new handle. Returns nullptr for a number out of range.
+  // Makes a fresh, default-constructed object under `number` (freeing the old one first), in
+  // place of the object a handle names (the handle, and the number the old object had, then name
+  // the new one), or, with kNewObject, under a new handle. Returns nullptr for a number out of
+  // range or a handle that names no object.
   T* Create(int64_t number, int64_t* handle = nullptr) {
-    if (number != kNewObject && (number < 0 || number > kMaxObjectNumber)) return nullptr;
+    if (number != kNewObject && number > kMaxObjectNumber) return Replace(number, handle);
+    if (number != kNewObject && number < 0) return nullptr;
     if (number != kNewObject) Free(number);
     const int64_t new_handle = next_handle_++;
     Slot& slot = slots_[new_handle];
@@ -37,6 +41,13 @@ class ObjectTable {
     }
     if (handle) *handle = new_handle;
     return slot.object.get();
+  }
+
+  // True when Create can make an object under this number or handle.
+  bool CanHold(int64_t number_or_handle) const {
+    if (number_or_handle == kNewObject) return true;
+    if (number_or_handle > kMaxObjectNumber) return slots_.count(number_or_handle) != 0;
+    return number_or_handle >= 0;
   }
 
   // The object named by a number or a handle, or nullptr.
@@ -79,6 +90,22 @@ class ObjectTable {
     int64_t number = kNewObject;
     std::unique_ptr<T> object;
   };
+
+  // A fresh object in the slot of an existing handle; the old object is released first.
+  T* Replace(int64_t existing, int64_t* handle) {
+    auto it = slots_.find(existing);
+    if (it == slots_.end()) return nullptr;
+    // Released before the new object is made, with the slot left empty meanwhile, so that a
+    // destructor looking the table up sees the old object gone.
+    std::unique_ptr<T> old = std::move(it->second.object);
+    old.reset();
+    // Looked up again: the destructor may have freed other objects of the table.
+    it = slots_.find(existing);
+    if (it == slots_.end()) return nullptr;
+    it->second.object = std::make_unique<T>();
+    if (handle) *handle = existing;
+    return it->second.object.get();
+  }
 
   void Erase(int64_t handle) {
     auto it = slots_.find(handle);

@@ -68,7 +68,7 @@ FilesState Files;
 int64_t OpenFile(int64_t number, const Text& path, const char* mode, bool read_only) {
   // A number the table cannot hold is refused before the file is touched: "w+" would already
   // have emptied it.
-  if (number != kNewObject && (number < 0 || number > kMaxObjectNumber)) return 0;
+  if (!Files.files.CanHold(number)) return 0;
   FILE* stream = std::fopen(text_to_utf8(path).c_str(), mode);
   if (!stream) return 0;
   int64_t handle = 0;

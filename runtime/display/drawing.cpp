@@ -203,9 +203,11 @@ uint32_t rgba(int red, int green, int blue, int alpha) {
 void font_init() {}
 
 int64_t font_load(int64_t number, const Text& name, double size, int style) {
-  if (number != kNewObject) Drawing.fonts.Free(number);
   PangoFontDescription* description = pango_font_description_from_string(text_to_utf8(name).c_str());
-  if (!description) return 0;
+  if (!description) {
+    if (number != kNewObject) Drawing.fonts.Free(number);
+    return 0;
+  }
   pango_font_description_set_size(description, static_cast<gint>(size * PANGO_SCALE));
   if (style & kFontBold) pango_font_description_set_weight(description, PANGO_WEIGHT_BOLD);
   if (style & kFontItalic) pango_font_description_set_style(description, PANGO_STYLE_ITALIC);

@@ -285,12 +285,14 @@ bool Upload(SpriteObject& sprite, const uint8_t* pixels) {
 // A fresh record of the given texture size with its texture name, or null (the number is then
 // empty) without a screen or with a size that is not positive.
 SpriteObject* NewSprite(int64_t number, int width, int height, int depth, int flags, int64_t* handle) {
-  if (number != kNewObject) Sprites.sprites.Free(number);
-  if (!screen_is_open() || width <= 0 || height <= 0) return nullptr;
-  // A size the driver cannot hold fails before its pixels are allocated.
   GLint largest = 0;
-  glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &largest);
-  if (width > largest || height > largest) return nullptr;
+  if (screen_is_open()) glGetIntegerv(GL_MAX_RECTANGLE_TEXTURE_SIZE_ARB, &largest);
+  // A size the driver cannot hold fails before its pixels are allocated.
+  if (!screen_is_open() || width <= 0 || height <= 0 || width > largest || height > largest) {
+    if (number != kNewObject) Sprites.sprites.Free(number);
+    return nullptr;
+  }
+  // A number or the handle of a sprite: the sprite there is replaced by the new one.
   SpriteObject* sprite = Sprites.sprites.Create(number, handle);
   if (!sprite) return nullptr;
   sprite->depth = depth;
@@ -500,11 +502,12 @@ int sprite_init() { return 1; }
 void sprite_shutdown() { Sprites.sprites.Free(kAllObjects); }
 
 int64_t sprite_load_from_memory(int64_t number, std::span<const uint8_t> data, int flags) {
-  if (number != kNewObject) Sprites.sprites.Free(number);
-  if (!screen_is_open()) return 0;
   // Decoded bottom row first, which is the order the texture wants.
   DecodedPicture picture;
-  if (!image_decode_memory(data, kImageBottomUp, &picture)) return 0;
+  if (!screen_is_open() || !image_decode_memory(data, kImageBottomUp, &picture)) {
+    if (number != kNewObject) Sprites.sprites.Free(number);
+    return 0;
+  }
   int64_t handle = 0;
   SpriteObject* sprite = NewSprite(number, picture.width, picture.height, picture.depth, flags, &handle);
   if (!sprite) return 0;

@@ -3,6 +3,8 @@
 // reading the drawn pixels back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -287,16 +289,50 @@ TEST_F(MenusTest, ScrollsStopAtTheEndsOfThePack) {
   EXPECT_EQ(Menus.CarouselDirection, 2);
 }
 
-TEST_F(MenusTest, AScrollAtFullHdTakesElevenFramesOf45Pixels) {
+// Panels and cards are sized from the screen's width; on screens more than twice as wide as high
+// (21:9, 32:9) that would run them off the bottom edge, so there they are sized as for a screen
+// twice as wide as high, and up to that shape as before.
+TEST_F(MenusTest, EveryPanelAndCardFitsTheScreensHeightOnVeryWideScreens) {
+  const int sizes[][2] = {{1920, 1080}, {2048, 1080}, {2160, 1080}, {2560, 1080}, {3440, 1440},
+                          {3840, 1600}, {3840, 1080}, {1080, 1920}};
+  for (const auto& size : sizes) {
+    const int sw = size[0], sh = size[1];
+    SCOPED_TRACE(std::to_string(sw) + "x" + std::to_string(sh));
+    SetScreenSize(sw, sh);
+    if (sw <= 2 * sh) {
+      EXPECT_EQ(MenuPanelGeometry(SpriteMainMenu).Width, sw / 4);
+    }
+    for (const int sprite : {SpriteMainMenu, SpriteQuitQuestion, SpriteCredits, SpriteSettingsPanel}) {
+      const PanelPlace place = SlidePanelPlace(sprite);
+      const int height = sprite == SpriteCredits         ? CreditsGeometry().Height
+                         : sprite == SpriteSettingsPanel ? SettingsGeometry().Height
+                                                         : MenuPanelGeometry(sprite).Height;
+      EXPECT_GE(place.RestY, 0) << sprite;
+      EXPECT_LE(place.RestY + height, sh) << sprite;
+      EXPECT_GE(place.X, 0) << sprite;
+    }
+    for (const int sprite : {SpriteInGameMenu, SpriteLevelComplete, SpriteGameComplete}) {
+      EXPECT_LE(MenuPanelGeometry(sprite).Height, sh) << sprite;
+      EXPECT_LE(MenuPanelGeometry(sprite).Width, sw) << sprite;
+    }
+    // The carousel's cards rest at half height; the middle one is centred.
+    EXPECT_LE(sh / 2 + MenuPanelGeometry(-1).Height, sh);
+    EXPECT_LE(std::abs(sw - 2 * CarouselCardX(0) - MenuPanelGeometry(-1).Width), 1);
+  }
+}
+
+TEST_F(MenusTest, AScrollMovesTheCardsBy45PixelsAFrameAndEndsAtTheirNextPlaces) {
   RenderAllLevelCards();
   GameState = ScreenState::LevelSelect;
   Menus.LevelIndex = 3;
   ASSERT_TRUE(StartCarouselScroll(1));
   std::vector<int64_t> offsets;
+  std::vector<uint32_t> last_frame;
   for (int frame = 0; frame < 20 && Menus.CarouselDirection != 0; ++frame) {
     offsets.push_back(Menus.CarouselOffset);
     x11_clear_screen(0, 255, 0);
     DrawTitleScreen();
+    last_frame = x11_read_screen(0, 542, 1920, 1);
     AdvanceTimers();
     if (frame == 0) {
       // Every card is drawn 45 pixels further left.
@@ -305,12 +341,29 @@ TEST_F(MenusTest, AScrollAtFullHdTakesElevenFramesOf45Pixels) {
       EXPECT_EQ(x11_screen_pixel(CarouselCardX(1) - 45 + 2, 542), kBandPixel);
     }
   }
+  // Steps of 45 up to the card spacing of 480 + 80 pixels, the last step the rest of it.
   std::vector<int64_t> expected;
-  for (int64_t offset = 45; offset <= 495; offset += 45) expected.push_back(offset);
+  for (int64_t offset = 45; offset < 560; offset += 45) expected.push_back(offset);
+  expected.push_back(560);
   EXPECT_EQ(offsets, expected);
   EXPECT_EQ(Menus.LevelIndex, 4);
   EXPECT_EQ(Menus.CarouselOffset, 45);
-  // Backwards on a small screen: 256-pixel cards take 6 frames (45 .. 270).
+  // The scroll's last frame already shows the cards where they rest: no jump at its end.
+  // (Seen along the cards' title bands: every pixel of the cards' places is band-coloured; the
+  // place at the right end gets its card, one not yet shown, when the scroll has ended.)
+  auto at_rest = [](const std::vector<uint32_t>& row) {
+    for (int slot = -2; slot <= 1; ++slot) {
+      for (int x = std::max(CarouselCardX(slot), 0); x < std::min(CarouselCardX(slot) + 480, 1920); ++x) {
+        if (row[x] != kBandPixel) return false;
+      }
+    }
+    return true;
+  };
+  EXPECT_TRUE(at_rest(last_frame));
+  x11_clear_screen(0, 255, 0);
+  DrawTitleScreen();
+  EXPECT_TRUE(at_rest(x11_read_screen(0, 542, 1920, 1)));
+  // Backwards on a small screen: 256-pixel cards 298 pixels apart take 7 frames (45 .. 270, 298).
   SetScreenSize(1024, 576);
   ASSERT_TRUE(StartCarouselScroll(2));
   int frames = 0;
@@ -319,7 +372,7 @@ TEST_F(MenusTest, AScrollAtFullHdTakesElevenFramesOf45Pixels) {
     AdvanceTimers();
     ++frames;
   }
-  EXPECT_EQ(frames, 6);
+  EXPECT_EQ(frames, 7);
   EXPECT_EQ(Menus.LevelIndex, 3);
 }
 

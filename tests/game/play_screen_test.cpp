@@ -2,10 +2,15 @@
 // text, and the keeper's picture and move offset: everything that needs no screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "game/core/board.h"
 #include "game/core/game.h"
@@ -26,14 +31,37 @@ Fields FieldsOf(const PlayLayout& l) {
 }
 
 // Layouts the design gives in full: the 1280 x 720 window with a filler column on each side,
-// and the fixed layouts of the 1920 and 3840 pixel wide screens, whatever their height.
+// and the fixed layouts of the 1920 and 3840 pixel wide screens at the heights they were made
+// for (1920 x 1200 gets rows of fillers below).
 TEST(PlayLayoutTest, TheDesignsExampleLayoutsHoldTheirNumbers) {
   EXPECT_EQ(FieldsOf(ComputeLayout(1280, 720, kAspect16x9)),
             (Fields{42, 10, 90, 90, 1, 7, 11, 34, -32, 1270, 0, 0, 792, 132, 108, 248, 1032, 22, 13}));
   EXPECT_EQ(FieldsOf(ComputeLayout(1920, 1200, kAspect16x10)),
             (Fields{64, 0, 120, 120, 2, 10, 15, 45, 0, 0, 120, 1080, 1254, 209, 171, 286, 1634, 30, 10}));
-  EXPECT_EQ(FieldsOf(ComputeLayout(3840, 1600, kAspectOther)),
+  EXPECT_EQ(FieldsOf(ComputeLayout(3840, 2160, kAspect16x9)),
             (Fields{128, 0, 240, 240, 4, 20, 30, 90, 0, 0, 0, 0, 2508, 418, 342, 572, 3268, 60, 21}));
+}
+
+// Screens without a fixed layout follow the rule of their shape, with the whole board on screen.
+TEST(PlayLayoutTest, OtherShapesAndHeightsFollowTheRuleOfTheirShape) {
+  const struct {
+    int width, height, aspect;
+    Fields expected;
+  } cases[] = {
+      // Other shapes fill the band of one cell under the HUD, as the 3:2 screens do, with a HUD
+      // no higher than a 16:9 screen of the width has: the clock fits its box.
+      {1280, 1080, kAspectOther, {42, 10, 122, 80, 1, 6, 10, 30, -32, 1270, 80, 752, 792, 132, 108, 248, 1032, 20, 15}},
+      // 21:9 is laid out like the other shapes; the screen is too short for 85-pixel cells, so they
+      // shrink to 60 and the board is centred between filler columns.
+      {2560, 1080, kAspect21x9, {60, 380, 180, 120, 2, 10, 15, 45, -40, 2180, 120, 1080, 1650, 275, 225, 410, 2150, 30, 28}},
+      // The 1920 and 3840 wide screens at other heights than their fixed layouts'.
+      {3840, 1600, kAspectOther, {88, 600, 265, 177, 2, 14, 22, 66, -16, 3240, 177, 1585, 2508, 418, 342, 572, 3268, 44, 37}},
+      {1920, 1440, kAspect4x3, {64, 0, 224, 160, 1, 8, 12, 54, -64, 1920, 160, 1184, 1254, 209, 171, 286, 1634, 41, 2}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    EXPECT_EQ(FieldsOf(ComputeLayout(c.width, c.height, c.aspect)), c.expected);
+  }
 }
 
 struct ScreenShape {
@@ -52,9 +80,6 @@ const ScreenShape kShapes[] = {
 
 TEST(PlayLayoutTest, OnEveryShapeTheBoardLiesOnScreenCentredBelowTheHud) {
   for (const ScreenShape& c : kShapes) {
-    // The wide 21:9 screens have no rule of their own yet: laid out like the other shapes, their
-    // board runs past the bottom edge.
-    if (c.aspect == kAspect21x9) continue;
     SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
     const PlayLayout l = ComputeLayout(c.width, c.height, c.aspect);
     const int64_t board_w = kBoardWidth * l.TileSize, board_h = kBoardHeight * l.TileSize;
@@ -97,8 +122,76 @@ TEST(PlayLayoutTest, OnEveryShapeTheHudBoxesFillTheWidthAndTheIconsStayInTheirBo
   }
 }
 
+// Classifies a screen's shape as the display does: its ratio to two decimals.
+int AspectOf(int width, int height) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", static_cast<double>(width) / height);
+  const std::pair<const char*, int> classes[] = {
+      {"1.50", kAspect3x2},   {"1.33", kAspect4x3},   {"1.25", kAspect5x4},   {"1.77", kAspect16x9},
+      {"1.78", kAspect16x9},  {"1.60", kAspect16x10}, {"1.89", kAspect17x9},  {"1.90", kAspect17x9},
+      {"2.37", kAspect21x9},  {"2.38", kAspect21x9},  {"2.39", kAspect21x9}};
+  for (const auto& [ratio, aspect] : classes) {
+    if (std::strcmp(text, ratio) == 0) return aspect;
+  }
+  return kAspectOther;
+}
+
+// Paints a screen the way a frame of the play screen covers it (HUD bar, filler tiles, board)
+// and returns the pixels left unpainted, the first of them in *first.
+int64_t Unpainted(const PlayLayout& l, int width, int height, std::string* first) {
+  std::vector<uint8_t> painted(static_cast<size_t>(width) * height, 0);
+  auto paint = [&](int64_t x, int64_t y, int64_t w, int64_t h) {
+    for (int64_t py = std::max<int64_t>(y, 0); py < std::min<int64_t>(y + h, height); ++py) {
+      for (int64_t px = std::max<int64_t>(x, 0); px < std::min<int64_t>(x + w, width); ++px) painted[py * width + px] = 1;
+    }
+  };
+  const int64_t t = l.TileSize;
+  paint(0, 0, width, l.HudHeight);
+  for (int64_t c = 0; c < l.FillLeftColumns; ++c) paint(l.FillLeftX + c * t, l.OffsetY, t, 15 * t);
+  for (int64_t c = 0; c < l.FillRightColumns; ++c) paint(l.FillRightX + c * t, l.OffsetY, t, 15 * t);
+  if (l.FillTopY != 0) paint(l.FillLeftX, l.FillTopY, l.FillAcross * t, t);
+  for (int64_t r = 0; r < l.FillBottomRows; ++r) paint(l.FillLeftX, l.FillBottomY + r * t, l.FillAcross * t, t);
+  paint(l.OffsetX, l.OffsetY, 30 * t, 15 * t);
+  int64_t count = 0;
+  for (size_t i = 0; i < painted.size(); ++i) {
+    if (painted[i]) continue;
+    if (count++ == 0) *first = std::to_string(i % width) + "," + std::to_string(i / width);
+  }
+  return count;
+}
+
+TEST(PlayLayoutTest, OnEveryScreenTheWholeBoardIsShownAndEveryPixelDrawn) {
+  std::vector<std::pair<int, int>> screens = {
+      {1024, 576},  {1024, 600},  {1024, 768},  {1280, 720},  {1280, 800},  {1280, 1024}, {1366, 768},
+      {1440, 900},  {1440, 960},  {1600, 900},  {1600, 1200}, {1680, 1050}, {1920, 1080}, {1920, 1200},
+      {1920, 1440}, {2048, 1080}, {2560, 1080}, {2560, 1440}, {2560, 1600}, {3440, 1440}, {3840, 1080},
+      {3840, 1600}, {3840, 2160}, {1080, 1920}, {1024, 1024}, {5120, 1440}, {1200, 1920}, {1024, 2000}};
+  // And a sweep of sizes between.
+  for (int width = 1024; width <= 3840; width += 389) {
+    for (int height = 576; height <= 2400; height += 277) screens.emplace_back(width, height);
+  }
+  for (const auto& [width, height] : screens) {
+    const int aspect = AspectOf(width, height);
+    SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " class " + std::to_string(aspect));
+    const PlayLayout l = ComputeLayout(width, height, aspect);
+    ASSERT_GT(l.TileSize, 0);
+    EXPECT_GE(l.OffsetX, 0);
+    EXPECT_LE(l.OffsetX + 30 * l.TileSize, width);
+    EXPECT_GE(l.OffsetY, l.HudHeight);
+    EXPECT_LE(l.OffsetY + 15 * l.TileSize, height);
+    // The band above the board is at most one cell high: the filler row covers it.
+    EXPECT_LE(l.OffsetY - l.HudHeight, l.TileSize);
+    // The clock's five characters (about 0.6 of the text size each) fit the time box.
+    EXPECT_LE(l.HudFontSize * 3, l.TimeWidth - 2 * l.Border3);
+    // Centred across the width.
+    EXPECT_LE(std::abs(width - 30 * l.TileSize - 2 * l.OffsetX), 1);
+    std::string first;
+    EXPECT_EQ(Unpainted(l, width, height, &first), 0) << "first unpainted pixel at " << first;
+  }
+}
+
 TEST(PlayLayoutTest, IconSlotsFormTwoRowsOfSixInTheTargetBox) {
-  const PlayLayout l = ComputeLayout(1280, 720, 3);
+  const PlayLayout l = ComputeLayout(1280, 720, kAspect16x9);
   int64_t x = 0, y = 0;
   const struct {
     int slot;
@@ -115,19 +208,19 @@ TEST(PlayLayoutTest, IconSlotsFormTwoRowsOfSixInTheTargetBox) {
   EXPECT_LE(y + l.IconSize, l.HudHeight - l.Border3);
 }
 
-TEST(PlayLayoutTest, TimeTextShowsTwoCharactersOfMinutesAndSeconds) {
+TEST(PlayLayoutTest, TimeTextShowsAllTheMinutesAndTwoDigitsOfSeconds) {
   const struct {
     int64_t ms;
     const char16_t* text;
   } cases[] = {
       {0, u"00:00"},          {999, u"00:00"},         {65000, u"01:05"},
       {59999, u"00:59"},      {60000, u"01:00"},       {99 * 60000 + 59999, u"99:59"},
-      // Past 99 minutes only the first two characters of the minutes show.
-      {100 * 60000, u"10:00"}, {123 * 60000 + 4000, u"12:04"},
+      // Past 99 minutes every digit of the minutes shows, as on the panels.
+      {100 * 60000, u"100:00"}, {123 * 60000 + 4000, u"123:04"},
       // A clock read before the level's start shows no time.
       {-1500, u"00:00"},
   };
-  for (const auto& c : cases) EXPECT_EQ(MinutesSeconds(c.ms, true), Text(c.text)) << c.ms << " ms";
+  for (const auto& c : cases) EXPECT_EQ(MinutesSeconds(c.ms), Text(c.text)) << c.ms << " ms";
 }
 
 TEST(PlayLayoutTest, EveryPoseOfTheKeeperHasAPictureOfItsOwn) {

@@ -4,6 +4,7 @@
 #include <GL/gl.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
 #include <gtk/gtk.h>
 #include <signal.h>
@@ -211,6 +212,26 @@ unsigned long x11_current_mode_id() {
 }
 
 void* x11_display() { return SharedDisplay(); }
+
+void x11_key(unsigned long keysym, bool down) {
+  Display* display = static_cast<Display*>(x11_display());
+  if (!display) return;
+  const KeyCode code = XKeysymToKeycode(display, keysym);
+  if (code == 0) return;
+  XTestFakeKeyEvent(display, code, down ? True : False, CurrentTime);
+  XFlush(display);
+}
+
+void x11_key_repeat(bool on) {
+  Display* display = static_cast<Display*>(x11_display());
+  if (!display) return;
+  if (on) {
+    XAutoRepeatOn(display);
+  } else {
+    XAutoRepeatOff(display);
+  }
+  XSync(display, False);
+}
 
 uint32_t x11_rgb(int red, int green, int blue) {
   return static_cast<uint32_t>(red) | static_cast<uint32_t>(green) << 8 | static_cast<uint32_t>(blue) << 16;

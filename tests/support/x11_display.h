@@ -58,6 +58,12 @@ struct X11Size {
 // Size of the video mode the display's first lit output shows now.
 X11Size x11_current_mode();
 
+// Presses (down) or lets go of a key (an X key symbol) through the XTest extension.
+void x11_key(unsigned long keysym, bool down);
+
+// Turns the server's key repeat on or off (a key held by a test then gives one press).
+void x11_key_repeat(bool on);
+
 // A colour as the tests compare it: red in bits 0-7, green 8-15, blue 16-23; alpha dropped.
 uint32_t x11_rgb(int red, int green, int blue);
 

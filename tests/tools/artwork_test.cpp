@@ -14,6 +14,8 @@
 #include "runtime/display/png.h"
 #include "tests/support/content_pack.h"
 #include "tools/artstyle/artstyle.h"
+#include "tools/levels/level_art.h"
+#include "tools/levels/level_compiler.h"
 
 namespace {
 
@@ -332,6 +334,23 @@ TEST(AssetPictures, TitleAndSplashHaveTheirClassRatio) {
       EXPECT_GE(d.width, 1920) << kind << shape;
     }
   }
+}
+
+// The filler the game lays around the board on screens of other shapes continues the field the
+// board lies in: it is the grass of the board's own edge cells, so the two join without a seam.
+TEST(AssetPictures, TheFillerIsTheGrassAroundTheBoard) {
+  const Decoded filler = FromPack("tile_01.png");
+  Decoded ground;
+  ASSERT_TRUE(DecodePng(RenderTile(kTileGround), &ground));
+  ASSERT_EQ(filler.width, ground.width);
+  ASSERT_EQ(filler.height, ground.height);
+  size_t different = 0;
+  for (int y = 0; y < filler.height; ++y) {
+    for (int x = 0; x < filler.width; ++x) {
+      for (int c = 0; c < 3; ++c) different += std::abs(filler.At(x, y)[c] - ground.At(x, y)[c]) > 2;
+    }
+  }
+  EXPECT_EQ(different, 0u);
 }
 
 TEST(AssetPictures, OpaquePicturesAvoidTheKeyColour) {

@@ -42,7 +42,8 @@ std::vector<Picture> Pictures() {
   pictures.push_back({"crate.png", 64, 64, PngKind::Opaque, artwork::kSmallLimit,
                       [](Canvas& c) { artstyle::DrawCrate(c.cr(), 64); }});
   pictures.push_back({"tile_01.png", 64, 64, PngKind::Opaque, artwork::kSmallLimit,
-                      [](Canvas& c) { artstyle::DrawFloor(c.cr(), 64, 0); }});
+                      // The filler around the board: the grass the board itself lies in.
+                      [](Canvas& c) { artstyle::DrawGround(c.cr(), 64, 0); }});
   const std::pair<const char*, Facing> facings[] = {
       {"left", Facing::Left}, {"right", Facing::Right}, {"up", Facing::Up}, {"down", Facing::Down}};
   for (bool pushing : {false, true}) {

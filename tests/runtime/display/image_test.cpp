@@ -314,6 +314,42 @@ TEST_F(ImageTest, CopyRegionTakesThePixelsInsideTheSource) {
   EXPECT_EQ(PixelAt(image_handle(3), 0, 0), ExpectedRgba(picture, 1, 1));
 }
 
+// A handle made with kNewObject names its image as well as a number does, also as the target of
+// a call that stores a new image: the new image takes the handle's place.
+TEST_F(ImageTest, AFreshHandleCanBeTheTargetOfEveryCallThatMakesAnImage) {
+  const ReferencePicture picture = MakeReferencePicture(8, 6, 4, 255);
+  const MemoryBlock png = Convert(picture, "pamtopng");
+  const int64_t image = image_load_from_memory(kNewObject, png);
+  ASSERT_NE(image, 0);
+  // A region of the image onto its own handle, as the cover-crop of the splash does.
+  EXPECT_EQ(image_copy_region(image, image, 2, 1, 5, 4), image);
+  EXPECT_EQ(image_width(image), 5);
+  EXPECT_EQ(image_height(image), 4);
+  EXPECT_EQ(PixelAt(image_handle(image), 0, 0), ExpectedRgba(picture, 2, 1));
+  // Onto the handle of another image, and loads and creations into a handle.
+  const int64_t other = image_create(kNewObject, 3, 3, 32, 0);
+  ASSERT_NE(other, 0);
+  EXPECT_EQ(image_copy_region(image, other, 0, 0, 2, 2), other);
+  EXPECT_EQ(image_width(other), 2);
+  EXPECT_EQ(image_width(image), 5);  // the source stays
+  EXPECT_EQ(image_load_from_memory(other, png), other);
+  EXPECT_EQ(image_width(other), 8);
+  EXPECT_EQ(image_create(other, 9, 2, 24, 0), other);
+  EXPECT_EQ(image_width(other), 9);
+  EXPECT_EQ(image_depth(other), 24);
+  // A handle of a numbered image keeps the number naming the new image too.
+  const int64_t numbered = image_create(4, 2, 2, 32, 0);
+  EXPECT_EQ(image_create(numbered, 6, 6, 32, 0), numbered);
+  EXPECT_EQ(image_width(4), 6);
+  // A failure leaves the handle empty; a handle that names nothing stores nothing.
+  EXPECT_EQ(image_create(other, 0, 2, 32, 0), 0);
+  EXPECT_EQ(image_width(other), 0);
+  EXPECT_EQ(image_create(other, 2, 2, 32, 0), 0);
+  EXPECT_EQ(image_copy_region(image, other, 0, 0, 1, 1), 0);
+  image_free(image);
+  EXPECT_EQ(image_load_from_memory(image, png), 0);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Encoding
 

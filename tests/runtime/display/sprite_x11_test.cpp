@@ -386,6 +386,32 @@ TEST_F(SpriteTest, BadDataAndBadSizesMakeNoSprite) {
   EXPECT_EQ(x11_screen_pixel(0, 0), kGreen);
 }
 
+// A handle made with kNewObject can be the target of every call that makes a sprite: the new
+// sprite takes the handle's place. A failure leaves the handle empty.
+TEST_F(SpriteTest, AFreshHandleCanBeTheTargetOfEveryCallThatMakesASprite) {
+  const int64_t sprite = sprite_load_from_memory(kNewObject, Quadrants());
+  ASSERT_NE(sprite, 0);
+  const int64_t copy = sprite_create(kNewObject, 5, 5);
+  ASSERT_NE(copy, 0);
+  EXPECT_EQ(sprite_copy(sprite, copy), copy);
+  EXPECT_EQ(sprite_width(copy), 2);
+  EXPECT_EQ(sprite_copy(copy, copy), copy);  // onto itself
+  sprite_display(copy, 0, 0);
+  EXPECT_EQ(x11_screen_pixel(0, 0), kRed);
+  EXPECT_EQ(x11_screen_pixel(1, 1), kWhite);
+  EXPECT_EQ(sprite_create(copy, 3, 4), copy);
+  EXPECT_EQ(sprite_height(copy), 4);
+  EXPECT_EQ(sprite_load_from_memory(copy, Solid(6, 2, {0, 0, 255, 255})), copy);
+  EXPECT_EQ(sprite_width(copy), 6);
+  EXPECT_EQ(sprite_grab(copy, 0, 0, 7, 3), copy);
+  EXPECT_EQ(sprite_width(copy), 7);
+  const std::vector<uint8_t> junk = {'j', 'u', 'n', 'k'};
+  EXPECT_EQ(sprite_load_from_memory(copy, junk), 0);
+  EXPECT_EQ(sprite_width(copy), 0);
+  EXPECT_EQ(sprite_create(copy, 2, 2), 0);  // the handle names nothing now
+  EXPECT_EQ(sprite_width(sprite), 2);
+}
+
 TEST_F(SpriteTest, ClosingTheScreenEmptiesEverySpriteNumber) {
   ASSERT_NE(sprite_create(3, 4, 4), 0);
   const int64_t handle = sprite_create(-1, 4, 4);
