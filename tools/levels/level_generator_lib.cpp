@@ -54,17 +54,20 @@ Level MakeRoom(const GeneratorSettings& settings, Random& random) {
       break;
     }
     case RoomFamily::kRing: {
-      // A block in the middle, two cells from the wall, with a notch or two cut into it.
+      // A block in the middle, two cells from the wall, with a notch or two cut into it: bays
+      // two cells square off the walk (a notch one cell wide would be a dead end, filled in
+      // when the room is tidied).
       for (int y = 3; y <= h - 2; ++y)
         for (int x = 3; x <= w - 2; ++x) set(x, y, 1);
       int notches = 1 + random.Below(3);
       for (int i = 0; i < notches; ++i) {
-        int x = 3 + random.Below(std::max(1, w - 4)), y = 3 + random.Below(std::max(1, h - 4));
-        if (random.Chance(50)) {
-          for (int dy = 0; dy < 2; ++dy) set(x, random.Chance(50) ? 3 + dy : h - 2 - dy, 0);
-        } else {
-          for (int dx = 0; dx < 2; ++dx) set(random.Chance(50) ? 3 + dx : w - 2 - dx, y, 0);
-        }
+        int x = 3 + random.Below(std::max(1, w - 5)), y = 3 + random.Below(std::max(1, h - 5));
+        bool from_side = random.Chance(50), near = random.Chance(50);
+        for (int a = 0; a < 2; ++a)
+          for (int b = 0; b < 2; ++b) {
+            if (from_side) set(near ? 3 + b : w - 2 - b, y + a, 0);
+            else set(x + a, near ? 3 + b : h - 2 - b, 0);
+          }
       }
       obstacles /= 2;
       break;
