@@ -236,7 +236,9 @@ void MixCallback(void*, Uint8* stream, int bytes) {
 int DeviceFrameBytes() { return Service.device.channels * ((Service.device.format & 0xFF) / 8); }
 
 // The samples converted to the device format, or an empty block (also when its memory cannot be had).
-MemoryBlock ConvertToDevice(const Pcm& pcm) {
+// `holder`, when given, is the block holding the samples: when they are in the device format
+// already, it is taken over instead of copied.
+MemoryBlock ConvertToDevice(const Pcm& pcm, MemoryBlock* holder = nullptr) {
   if (pcm.rate < kMinRate || pcm.rate > kMaxRate) return {};
   if (pcm.channels < 1 || pcm.channels > kMaxSourceChannels) return {};
   if (pcm.bytes == 0 || pcm.bytes > kMaxSoundBytes) return {};
@@ -244,6 +246,13 @@ MemoryBlock ConvertToDevice(const Pcm& pcm) {
   if (SDL_BuildAudioCVT(&cvt, pcm.format, static_cast<Uint8>(pcm.channels), pcm.rate, Service.device.format,
                         Service.device.channels, Service.device.freq) < 0) {
     return {};
+  }
+  if (!cvt.needed && holder && holder->data() == pcm.samples && holder->size() >= pcm.bytes) {
+    // The same bytes a copy would keep: whole frames of the samples.
+    const size_t frame = static_cast<size_t>(std::max(DeviceFrameBytes(), 1));
+    MemoryBlock samples = std::move(*holder);
+    samples.resize(pcm.bytes - pcm.bytes % frame);
+    return samples;
   }
   const size_t room = pcm.bytes * static_cast<size_t>(std::max(cvt.len_mult, 1)) + kConversionSlack;
   if (room > kMaxSoundBytes * 2) return {};
@@ -327,7 +336,7 @@ MemoryBlock DecodeToDevice(const uint8_t* data, size_t bytes) {
   Pcm pcm;
   MemoryBlock decoded;
   if (!DecodeWithRegistry(data, bytes, &decoded, &pcm)) return {};
-  return ConvertToDevice(pcm);
+  return ConvertToDevice(pcm, &decoded);
 }
 
 // True when SDL converts samples of this rate and channel count to the device format (which
@@ -392,7 +401,7 @@ void RunLoadJob(LoadJob* job) {
         lock, [job] { return Service.device_ready || job->cancelled.load(std::memory_order_relaxed); });
     read = !job->cancelled.load(std::memory_order_relaxed);
   }
-  if (read) job->samples = ConvertToDevice(pcm);
+  if (read) job->samples = ConvertToDevice(pcm, &decoded);
   job->source = MemoryBlock();
 }
 
