@@ -35,27 +35,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kStartTimeoutMs = 60000;
 const std::string kScreenshotLine = "Saving screenshot:\t\tOK";
 
-std::string Prefs(int screen, int resolution, const std::string& language = "en_GB") {
-  return "[Settings]\nLanguage = " + language + "\nMusic = 1\nGameScreen = " + std::to_string(screen) +
-         "\nResolution = " + std::to_string(resolution) + "\nGamepad = 0\nPad = 0\nButton = 1\nLastPlayed = 0\n";
-}
-
-// The value of a "Key = value" line of a preferences file.
-std::string PrefsValue(const std::string& prefs, const std::string& key) {
-  std::istringstream lines(prefs);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(key + " = ", 0) == 0) return line.substr(key.size() + 3);
-  }
-  return "";
-}
-
-std::vector<long> Numbers(const std::string& text) {
-  std::vector<long> numbers;
-  std::istringstream in(text);
-  for (long n; in >> n;) numbers.push_back(n);
-  return numbers;
-}
-
 // The recorded solution of the first level from the build's solutions file.
 std::string FirstSolution() {
   std::istringstream lines(GameProcess::ReadFile(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt"));
@@ -128,7 +107,7 @@ class GameX11 : public ::testing::Test {
 TEST_F(GameX11, PlaysTheFirstLevelWithAPauseUnlocksTheSecondAndSavesOnQuit) {
   const std::string solution = FirstSolution();
   ASSERT_FALSE(solution.empty());
-  Launch(Prefs(1, 1));
+  Launch(PrefsFile(1, 1));
   EXPECT_NE(game_.Log().find("Opening screen (Windowed):\t\tOK"), std::string::npos);
   ToMainMenu();
   game_.Tap(XK_Return);  // Start: the carousel
@@ -172,7 +151,7 @@ TEST_F(GameX11, PlaysTheFirstLevelWithAPauseUnlocksTheSecondAndSavesOnQuit) {
 }
 
 TEST_F(GameX11, SettingsChangeTheWindowSizeAndTheLanguageAndAreSaved) {
-  Launch(Prefs(1, 1));
+  Launch(PrefsFile(1, 1));
   ToMainMenu();
   game_.Tap(XK_Down);    // Settings
   game_.Tap(XK_Return);
@@ -216,7 +195,7 @@ TEST_F(GameX11, FullScreenAndBorderlessOpenAtTheDesktopSizeAndEscapeEndsTheGame)
   for (int screen : {0, 2}) {
     SCOPED_TRACE(screen);
     GameProcess game;
-    game.WriteFile(game.user_dir() + "Cratevale.prefs", Prefs(screen, 1));
+    game.WriteFile(game.user_dir() + "Cratevale.prefs", PrefsFile(screen, 1));
     ASSERT_TRUE(game.Start({"/LOG"}));
     ASSERT_TRUE(game.WaitForLog("OffsetY:", kStartTimeoutMs)) << game.Log();
     ASSERT_GT(game.Screenshot(), 0);
@@ -238,7 +217,7 @@ TEST_F(GameX11, FullScreenAndBorderlessOpenAtTheDesktopSizeAndEscapeEndsTheGame)
 TEST_F(GameX11, EveryBriskTapActsOnASlowScreenOfABusyMachine) {
   BusyProcesses busy(2);
   ASSERT_EQ(busy.running(), 2);
-  game_.WriteFile(game_.user_dir() + "Cratevale.prefs", Prefs(1, 6));  // 2560 x 1440
+  game_.WriteFile(game_.user_dir() + "Cratevale.prefs", PrefsFile(1, 6));  // 2560 x 1440
   ASSERT_TRUE(game_.Start({"/LOG"}));
   ASSERT_TRUE(game_.WaitForLog("OffsetY:", 2 * kStartTimeoutMs)) << game_.Log();
   constexpr int kSlowMs = 60000;
@@ -272,7 +251,7 @@ TEST_F(GameX11, EveryBriskTapActsOnASlowScreenOfABusyMachine) {
 TEST_F(GameX11, TimeAwayWhileMinimisedIsNotCountedInTheLevelsTime) {
   const std::string solution = FirstSolution();
   ASSERT_FALSE(solution.empty());
-  Launch(Prefs(1, 1));
+  Launch(PrefsFile(1, 1));
   ToMainMenu();
   game_.Tap(XK_Return);  // Start: the carousel
   ASSERT_GT(game_.Screenshot(), 0);
@@ -317,7 +296,7 @@ TEST(MainLoopX11, MusicPausedWhileTheWindowIsAwayComesBackWithIt) {
   for (const char* pack : {"Cratevale.data", "Cratevale.maps", "Cratevale.languages"}) {
     fs::create_symlink(std::string(CRATEVALE_PACK_DIR) + pack, game.path() + pack);
   }
-  game.Write("Cratevale.prefs", Prefs(1, 0));
+  game.Write("Cratevale.prefs", PrefsFile(1, 0));
   setenv("HOME", home.path().c_str(), 1);
   std::string program = game.path() + "cratevale";
   char* argv[] = {program.data()};

@@ -36,27 +36,6 @@ constexpr int kBoxTimeoutMs = 60000;
 constexpr int kPanelKeyMs = 400;
 const std::string kErrorBox = "Cratevale::Error";
 
-std::string Prefs(int screen, int resolution, const std::string& language, int last_played) {
-  return "[Settings]\nLanguage = " + language + "\nMusic = 1\nGameScreen = " + std::to_string(screen) +
-         "\nResolution = " + std::to_string(resolution) + "\nGamepad = 0\nPad = 0\nButton = 1\nLastPlayed = " +
-         std::to_string(last_played) + "\n";
-}
-
-std::string PrefsValue(const std::string& prefs, const std::string& key) {
-  std::istringstream lines(prefs);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(key + " = ", 0) == 0) return line.substr(key.size() + 3);
-  }
-  return "";
-}
-
-std::vector<long> Numbers(const std::string& text) {
-  std::vector<long> numbers;
-  std::istringstream in(text);
-  for (long n; in >> n;) numbers.push_back(n);
-  return numbers;
-}
-
 void RunCommand(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
 // The runtime pack's entries in file order: where each header starts, and its name.
@@ -123,7 +102,7 @@ class PacksX11 : public ::testing::Test {
  protected:
   // Settings and results of a player who has solved the first five levels; the sixth is open.
   void SeedSaveFolder(int screen = 1, int last_played = 4, const std::string& language = "en_GB") {
-    prefs_ = Prefs(screen, 1, language, last_played);
+    prefs_ = PrefsFile(screen, 1, language, last_played);
     scores_.clear();
     for (int level = 0; level < LevelCount(); ++level) {
       scores_ += level < 5 ? "11111\n8\n1\n" : level == 5 ? "0\n0\n1\n" : "0\n0\n0\n";

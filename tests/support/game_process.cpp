@@ -366,6 +366,27 @@ std::vector<std::string> GameProcess::Screenshots() const {
   return found;
 }
 
+std::string PrefsFile(int screen, int resolution, const std::string& language, int last_played) {
+  return "[Settings]\nLanguage = " + language + "\nMusic = 1\nGameScreen = " + std::to_string(screen) +
+         "\nResolution = " + std::to_string(resolution) + "\nGamepad = 0\nPad = 0\nButton = 1\nLastPlayed = " +
+         std::to_string(last_played) + "\n";
+}
+
+std::string PrefsValue(const std::string& prefs, const std::string& key) {
+  std::istringstream lines(prefs);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(key + " = ", 0) == 0) return line.substr(key.size() + 3);
+  }
+  return "";
+}
+
+std::vector<long> Numbers(const std::string& text) {
+  std::vector<long> numbers;
+  std::istringstream in(text);
+  for (long n; in >> n;) numbers.push_back(n);
+  return numbers;
+}
+
 BusyProcesses::BusyProcesses(int count) {
   for (int i = 0; i < count; ++i) {
     const pid_t pid = fork();

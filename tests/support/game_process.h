@@ -101,6 +101,13 @@ class GameProcess {
   bool unprivileged_ = false;
 };
 
+// A whole preferences file as the game writes it, with these choices, music on and no gamepad.
+std::string PrefsFile(int screen, int resolution, const std::string& language = "en_GB", int last_played = 0);
+// The value of a "Key = value" line of a preferences file, or "" when it has none.
+std::string PrefsValue(const std::string& prefs, const std::string& key);
+// The whole numbers of a text (a results file), in order, up to the first word that is none.
+std::vector<long> Numbers(const std::string& text);
+
 // Processes that keep the processors busy (each a `yes` writing into /dev/null) for as long as
 // the object lives: a test of the game on a loaded machine.
 class BusyProcesses {
