@@ -79,6 +79,15 @@ class GameX11 : public ::testing::Test {
     game_.Tap(XK_space);
     ASSERT_GT(game_.Screenshot(), 0);
   }
+  // From the main menu through the carousel into the first level; `started` is when its card was
+  // chosen.
+  void StartFirstLevel(Clock::time_point* started) {
+    game_.Tap(XK_Return);  // Start: the carousel
+    ASSERT_GT(game_.Screenshot(), 0);
+    *started = Clock::now();
+    game_.Tap(XK_Return);  // the first card
+    ASSERT_GT(game_.Screenshot(), 0);
+  }
   // A panel that slides in ignores keys for its five frames. The game sees one key change a
   // frame, so two taps of a key it does not use (x) take four frames after the key that opened
   // the panel, and the next key's release comes in a frame after those, however slow they are.
@@ -110,11 +119,8 @@ TEST_F(GameX11, PlaysTheFirstLevelWithAPauseUnlocksTheSecondAndSavesOnQuit) {
   Launch(PrefsFile(1, 1));
   EXPECT_NE(game_.Log().find("Opening screen (Windowed):\t\tOK"), std::string::npos);
   ToMainMenu();
-  game_.Tap(XK_Return);  // Start: the carousel
-  ASSERT_GT(game_.Screenshot(), 0);
-  const auto started = Clock::now();
-  game_.Tap(XK_Return);  // the first card
-  ASSERT_GT(game_.Screenshot(), 0);
+  Clock::time_point started;
+  ASSERT_NO_FATAL_FAILURE(StartFirstLevel(&started));
 
   // Half the solution, two seconds in the in-game menu, the rest.
   const size_t half = solution.size() / 2;
@@ -253,11 +259,8 @@ TEST_F(GameX11, TimeAwayWhileMinimisedIsNotCountedInTheLevelsTime) {
   ASSERT_FALSE(solution.empty());
   Launch(PrefsFile(1, 1));
   ToMainMenu();
-  game_.Tap(XK_Return);  // Start: the carousel
-  ASSERT_GT(game_.Screenshot(), 0);
-  const auto started = Clock::now();
-  game_.Tap(XK_Return);  // the first card
-  ASSERT_GT(game_.Screenshot(), 0);
+  Clock::time_point started;
+  ASSERT_NO_FATAL_FAILURE(StartFirstLevel(&started));
   const size_t half = solution.size() / 2;
   for (size_t i = 0; i < half; ++i) ASSERT_NO_FATAL_FAILURE(Move(solution[i]));
   ASSERT_TRUE(game_.Minimise());

@@ -156,6 +156,16 @@ class PacksX11 : public ::testing::Test {
     game().Tap(XK_space);
     ASSERT_GT(game().Screenshot(), 0);  // the main menu has slid in
   }
+  // From the main menu: the settings panel, music off, the screen mode one step along with
+  // `mode_key` (Left or Right), confirmed (the window size is skipped).
+  void TurnMusicOffAndChangeMode(unsigned long mode_key) {
+    game().Tap(XK_Down, kPanelKeyMs);  // Settings
+    game().Tap(XK_Return, kPanelKeyMs);
+    ASSERT_GT(game().Screenshot(), 0);  // lets the panel slide in
+    // The music row to off, the mode row one step, the confirm row pressed.
+    const unsigned long keys[] = {XK_Down, XK_Right, XK_Down, mode_key, XK_Down, XK_Return};
+    for (const unsigned long key : keys) game().Tap(key, kPanelKeyMs);
+  }
   // Waits for an error box with this title, answers it with Return and waits until that box has
   // gone (another box may follow at once).
   bool AnswerBox(const std::string& title) {
@@ -298,15 +308,7 @@ TEST_F(PacksX11, AFullScreenThatCannotOpenGoesBackToTheWindowAndKeepsIt) {
   SeedSaveFolder(1, 0);
   Launch();
   ASSERT_NE(game().Log().find("ScreenWidth:\t\t1000\n"), std::string::npos) << "the monitor was not taken";
-  game().Tap(XK_Down, kPanelKeyMs);    // Settings
-  game().Tap(XK_Return, kPanelKeyMs);
-  ASSERT_GT(game().Screenshot(), 0);  // lets the panel slide in
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Right, kPanelKeyMs);   // music off
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Left, kPanelKeyMs);    // full screen
-  game().Tap(XK_Down, kPanelKeyMs);    // confirm (the window size is skipped)
-  game().Tap(XK_Return, kPanelKeyMs);
+  ASSERT_NO_FATAL_FAILURE(TurnMusicOffAndChangeMode(XK_Left));  // windowed to full screen
   ASSERT_TRUE(AnswerBox(kErrorBox)) << game().Log();
   ASSERT_TRUE(game().WaitForLog("Opening screen (Windowed):\t\tOK", 30000, 2)) << game().Log();
   const std::string log = game().Log();
@@ -328,15 +330,7 @@ TEST_F(PacksX11, WhenNeitherModeOpensTheGameSavesBeforeItEnds) {
   Launch();
   // The asset pack goes away: no screen can get its pictures any more.
   fs::remove(game().game_dir() + "Cratevale.data");
-  game().Tap(XK_Down, kPanelKeyMs);    // Settings
-  game().Tap(XK_Return, kPanelKeyMs);
-  ASSERT_GT(game().Screenshot(), 0);  // lets the panel slide in
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Right, kPanelKeyMs);   // music off
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Right, kPanelKeyMs);   // borderless
-  game().Tap(XK_Down, kPanelKeyMs);    // confirm (the window size is skipped)
-  game().Tap(XK_Return, kPanelKeyMs);
+  ASSERT_NO_FATAL_FAILURE(TurnMusicOffAndChangeMode(XK_Right));  // windowed to borderless
   ASSERT_TRUE(AnswerBox(kErrorBox)) << game().Log();  // the new mode
   ASSERT_TRUE(AnswerBox(kErrorBox)) << game().Log();  // the mode that worked
   EXPECT_EQ(game().WaitExit(30000), 0);
