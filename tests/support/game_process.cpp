@@ -79,21 +79,6 @@ Window ParentOf(Display* display, Window window) {
   return parent == root ? 0 : parent;
 }
 
-// A mapped top-level window of the process below `parent` (window manager frames looked into).
-Window FindProcessWindow(Display* display, Window parent, pid_t pid) {
-  Window root = 0, parent_of = 0, *children = nullptr;
-  unsigned int count = 0;
-  if (!XQueryTree(display, parent, &root, &parent_of, &children, &count)) return 0;
-  Window found = 0;
-  for (unsigned int i = 0; i < count && !found; ++i) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-    found = WindowPid(display, children[i]) == pid ? children[i] : FindProcessWindow(display, children[i], pid);
-  }
-  if (children) XFree(children);
-  return found;
-}
-
 // Whether the window with the keyboard focus is the game's: one of its process's windows, or
 // a full-screen window (override-redirect, not the small window a test takes the focus with).
 bool GameHasFocus(Display* display, pid_t pid) {
@@ -319,7 +304,9 @@ unsigned long GameProcess::MainWindow() const {
   if (pid_ <= 0) return 0;
   Display* display = static_cast<Display*>(x11_display());
   QuietErrors quiet;
-  return FindProcessWindow(display, DefaultRootWindow(display), pid_);
+  // A mapped top-level window of the process, window manager frames looked into.
+  return x11_find_viewable_window_if(display, DefaultRootWindow(display),
+                                     [&](unsigned long window) { return WindowPid(display, window) == pid_; });
 }
 
 bool GameProcess::Minimise() {

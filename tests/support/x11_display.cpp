@@ -329,7 +329,8 @@ std::string x11_window_title(void* connection, unsigned long window) {
   return title;
 }
 
-unsigned long x11_find_viewable_window(void* connection, unsigned long parent, const std::string& title) {
+unsigned long x11_find_viewable_window_if(void* connection, unsigned long parent,
+                                          const std::function<bool(unsigned long window)>& wanted) {
   Display* display = static_cast<Display*>(connection);
   Window root = 0, parent_of = 0, *children = nullptr;
   unsigned int count = 0;
@@ -338,8 +339,13 @@ unsigned long x11_find_viewable_window(void* connection, unsigned long parent, c
   for (unsigned int i = 0; i < count && !found; ++i) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-    found = x11_window_title(display, children[i]) == title ? children[i] : x11_find_viewable_window(display, children[i], title);
+    found = wanted(children[i]) ? children[i] : x11_find_viewable_window_if(display, children[i], wanted);
   }
   if (children) XFree(children);
   return found;
+}
+
+unsigned long x11_find_viewable_window(void* display, unsigned long parent, const std::string& title) {
+  return x11_find_viewable_window_if(display, parent,
+                                     [&](unsigned long window) { return x11_window_title(display, window) == title; });
 }

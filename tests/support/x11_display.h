@@ -100,6 +100,10 @@ class X11FocusThief {
 std::string x11_window_title(void* display, unsigned long window);
 // A viewable window with this title anywhere below `parent`, or 0.
 unsigned long x11_find_viewable_window(void* display, unsigned long parent, const std::string& title);
+// The first viewable window below `parent`, depth first and looking into viewable windows only
+// (window manager frames too), for which `wanted` holds; or 0.
+unsigned long x11_find_viewable_window_if(void* display, unsigned long parent,
+                                          const std::function<bool(unsigned long window)>& wanted);
 
 // A fresh path for a test file under the system's temporary folder.
 std::string x11_temp_path(const std::string& name);
