@@ -171,11 +171,8 @@ class PacksX11 : public ::testing::Test {
   bool AnswerBox(const std::string& title) {
     Display* display = static_cast<Display*>(x11_display());
     // The box can go between finding a window and asking about it; that is no error here.
-    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    const bool answered = AnswerBoxOn(display, title);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    return answered;
+    X11QuietErrors quiet;
+    return AnswerBoxOn(display, title);
   }
   bool AnswerBoxOn(Display* display, const std::string& title) {
     const auto end = Clock::now() + std::chrono::milliseconds(kBoxTimeoutMs);

@@ -43,17 +43,6 @@ int CountLinesStartingWith(const std::string& text, const std::string& prefix) {
   return count;
 }
 
-// Xlib's protocol errors (a window gone while it is looked at) are answered by a lookup that
-// finds nothing, not by the end of the test program.
-class QuietErrors {
- public:
-  QuietErrors() : previous_(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; })) {}
-  ~QuietErrors() { XSetErrorHandler(previous_); }
-
- private:
-  int (*previous_)(Display*, XErrorEvent*);
-};
-
 // The process id a window carries in _NET_WM_PID, or 0.
 pid_t WindowPid(Display* display, Window window) {
   const Atom pid_atom = XInternAtom(display, "_NET_WM_PID", False);
@@ -82,7 +71,7 @@ Window ParentOf(Display* display, Window window) {
 // Whether the window with the keyboard focus is the game's: one of its process's windows, or
 // a full-screen window (override-redirect, not the small window a test takes the focus with).
 bool GameHasFocus(Display* display, pid_t pid) {
-  QuietErrors quiet;
+  X11QuietErrors quiet;  // a window gone while it is looked at: found nothing
   Window focus = 0;
   int revert = 0;
   XGetInputFocus(display, &focus, &revert);
@@ -303,7 +292,7 @@ int GameProcess::TapToExit(unsigned long keysym, int timeout_ms) {
 unsigned long GameProcess::MainWindow() const {
   if (pid_ <= 0) return 0;
   Display* display = static_cast<Display*>(x11_display());
-  QuietErrors quiet;
+  X11QuietErrors quiet;  // a window gone while it is looked at: found nothing
   // A mapped top-level window of the process, window manager frames looked into.
   return x11_find_viewable_window_if(display, DefaultRootWindow(display),
                                      [&](unsigned long window) { return WindowPid(display, window) == pid_; });

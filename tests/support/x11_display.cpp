@@ -37,8 +37,7 @@ Display* SharedDisplay() {
 
 // The window a property of `window` names, or 0 (also when `window` no longer exists).
 Window WindowProperty(Display* display, Window window, const char* name) {
-  XSync(display, False);
-  auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  X11QuietErrors quiet;
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
@@ -49,8 +48,6 @@ Window WindowProperty(Display* display, Window window, const char* name) {
     value = *reinterpret_cast<Window*>(data);
   }
   if (data) XFree(data);
-  XSync(display, False);
-  XSetErrorHandler(previous);
   return value;
 }
 
@@ -179,12 +176,9 @@ X11VideoMode::~X11VideoMode() {
   if (shown_before_) ShowMode(display, output_, shown_before_);
   // A mode still shown (a test that failed before closing its screen) cannot go; that is no
   // reason to end the test program.
-  XSync(display, False);
-  auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  X11QuietErrors quiet;
   XRRDeleteOutputMode(display, output_, mode_);
   XRRDestroyMode(display, mode_);
-  XSync(display, False);
-  XSetErrorHandler(previous);
 }
 
 X11Size x11_current_mode() {
@@ -212,6 +206,16 @@ unsigned long x11_current_mode_id() {
 }
 
 void* x11_display() { return SharedDisplay(); }
+
+X11QuietErrors::X11QuietErrors() {
+  if (SharedDisplay()) XSync(SharedDisplay(), False);
+  previous_ = reinterpret_cast<void (*)()>(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; }));
+}
+
+X11QuietErrors::~X11QuietErrors() {
+  if (SharedDisplay()) XSync(SharedDisplay(), False);
+  XSetErrorHandler(reinterpret_cast<XErrorHandler>(previous_));
+}
 
 void x11_key(unsigned long keysym, bool down) {
   Display* display = static_cast<Display*>(x11_display());

@@ -50,6 +50,20 @@ unsigned long x11_current_mode_id();
 // any helper opens it. Tests use it to send input and read window properties.
 void* x11_display();
 
+// While the object lives, protocol errors on that connection (a window gone while it is looked at
+// or changed) are passed over instead of ending the test program. What was asked before it is
+// settled as it begins, and what was asked in its life before it ends.
+class X11QuietErrors {
+ public:
+  X11QuietErrors();
+  ~X11QuietErrors();
+  X11QuietErrors(const X11QuietErrors&) = delete;
+  X11QuietErrors& operator=(const X11QuietErrors&) = delete;
+
+ private:
+  void (*previous_)() = nullptr;  // the handler it stands in for
+};
+
 struct X11Size {
   int width = 0;
   int height = 0;
