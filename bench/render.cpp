@@ -132,6 +132,24 @@ void DrawThroughRuntime(const std::vector<Quad>& quads) {
   }
 }
 
+// One textured quad with plain GL calls: the whole bound rectangle texture (its size in texels)
+// on a screen rectangle given from the top-left, in GL's bottom-up coordinates.
+void BareQuad(int x, int y, int width, int height, int texture_width, int texture_height, int screen_height) {
+  const float left = static_cast<float>(x), right = static_cast<float>(x + width);
+  const float top = static_cast<float>(screen_height - y), bottom = static_cast<float>(screen_height - y - height);
+  const float tw = static_cast<float>(texture_width), th = static_cast<float>(texture_height);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, th);
+  glVertex3f(left, top, 0);
+  glTexCoord2f(tw, th);
+  glVertex3f(right, top, 0);
+  glTexCoord2f(tw, 0);
+  glVertex3f(right, bottom, 0);
+  glTexCoord2f(0, 0);
+  glVertex3f(left, bottom, 0);
+  glEnd();
+}
+
 // The same quads with plain GL calls: state set when it changes, one quad per picture.
 void DrawBare(const std::vector<Quad>& quads, const GLuint* textures, int screen_height) {
   GLuint bound = 0;
@@ -148,18 +166,7 @@ void DrawBare(const std::vector<Quad>& quads, const GLuint* textures, int screen
       blend = q.blended;
       glBlendFunc(GL_SRC_ALPHA, q.blended ? GL_ONE_MINUS_SRC_ALPHA : GL_ZERO);
     }
-    const float left = static_cast<float>(q.x), right = static_cast<float>(q.x + q.size_x);
-    const float top = static_cast<float>(screen_height - q.y), bottom = static_cast<float>(screen_height - q.y - q.size_y);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, kPictureSize);
-    glVertex3f(left, top, 0);
-    glTexCoord2f(kPictureSize, kPictureSize);
-    glVertex3f(right, top, 0);
-    glTexCoord2f(kPictureSize, 0);
-    glVertex3f(right, bottom, 0);
-    glTexCoord2f(0, 0);
-    glVertex3f(left, bottom, 0);
-    glEnd();
+    BareQuad(q.x, q.y, q.size_x, q.size_y, kPictureSize, kPictureSize, screen_height);
   }
 }
 
@@ -399,19 +406,7 @@ void DrawBareQuads(const std::vector<SpriteQuad>& quads, int screen_height) {
       intensity = q.intensity;
       glColor4f(1, 1, 1, q.intensity / 255.0f);
     }
-    const float left = static_cast<float>(q.x), right = static_cast<float>(q.x + q.width);
-    const float top = static_cast<float>(screen_height - q.y), bottom = static_cast<float>(screen_height - q.y - q.height);
-    const float tw = static_cast<float>(q.texture_width), th = static_cast<float>(q.texture_height);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, th);
-    glVertex3f(left, top, 0);
-    glTexCoord2f(tw, th);
-    glVertex3f(right, top, 0);
-    glTexCoord2f(tw, 0);
-    glVertex3f(right, bottom, 0);
-    glTexCoord2f(0, 0);
-    glVertex3f(left, bottom, 0);
-    glEnd();
+    BareQuad(q.x, q.y, q.width, q.height, q.texture_width, q.texture_height, screen_height);
   }
 }
 
