@@ -35,15 +35,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kStartTimeoutMs = 60000;
 const std::string kScreenshotLine = "Saving screenshot:\t\tOK";
 
-// The recorded solution of the first level from the build's solutions file.
-std::string FirstSolution() {
-  std::istringstream lines(GameProcess::ReadFile(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("01\t", 0) == 0) return line.substr(line.rfind('\t') + 1);
-  }
-  return "";
-}
-
 // Width and height from a PNG file's header.
 std::pair<int, int> PngSize(const std::string& path) {
   const std::string bytes = GameProcess::ReadFile(path);
@@ -53,15 +44,6 @@ std::pair<int, int> PngSize(const std::string& path) {
            (static_cast<uint8_t>(bytes[at + 2]) << 8) | static_cast<uint8_t>(bytes[at + 3]);
   };
   return {big_endian(16), big_endian(20)};
-}
-
-unsigned long MoveKey(char move) {
-  switch (move | 0x20) {
-    case 'l': return XK_Left;
-    case 'r': return XK_Right;
-    case 'u': return XK_Up;
-    default: return XK_Down;
-  }
 }
 
 class GameX11 : public ::testing::Test {
@@ -95,14 +77,9 @@ class GameX11 : public ::testing::Test {
     game_.Tap(XK_x);
     game_.Tap(XK_x);
   }
-  // One step of the keeper, whatever the speed of the frames: the game sees one key change a
-  // frame, so the direction key is held for exactly three frames (a turn, if needed, then the
-  // step starts; the step's own eight frames outlast the hold), then eight frames of an unused
-  // key let the step end before the screenshot that says so.
+  // One step of the keeper, whatever the speed of the frames, and a screenshot that says it ended.
   void Move(char move) {
-    const unsigned long key = MoveKey(move);
-    std::vector<std::pair<unsigned long, bool>> keys = {{key, true}, {XK_x, true}, {XK_x, false}, {key, false}};
-    for (int i = 0; i < 4; ++i) keys.insert(keys.end(), {{XK_x, true}, {XK_x, false}});
+    std::vector<std::pair<unsigned long, bool>> keys = StepKeys(move);
     keys.insert(keys.end(), {{XK_s, true}, {XK_s, false}});
     const int shots = game_.CountLog(kScreenshotLine);
     game_.SendKeys(keys);
@@ -114,7 +91,7 @@ class GameX11 : public ::testing::Test {
 };
 
 TEST_F(GameX11, PlaysTheFirstLevelWithAPauseUnlocksTheSecondAndSavesOnQuit) {
-  const std::string solution = FirstSolution();
+  const std::string solution = RecordedSolution("01");
   ASSERT_FALSE(solution.empty());
   Launch(PrefsFile(1, 1));
   EXPECT_NE(game_.Log().find("Opening screen (Windowed):\t\tOK"), std::string::npos);
@@ -255,7 +232,7 @@ TEST_F(GameX11, EveryBriskTapActsOnASlowScreenOfABusyMachine) {
 // Minimised in the middle of a level and brought back, the game leaves the time away out of the
 // level's time, as it does the time in the in-game menu.
 TEST_F(GameX11, TimeAwayWhileMinimisedIsNotCountedInTheLevelsTime) {
-  const std::string solution = FirstSolution();
+  const std::string solution = RecordedSolution("01");
   ASSERT_FALSE(solution.empty());
   Launch(PrefsFile(1, 1));
   ToMainMenu();

@@ -363,6 +363,27 @@ std::vector<long> Numbers(const std::string& text) {
   return numbers;
 }
 
+std::string RecordedSolution(const std::string& level) {
+  std::istringstream lines(GameProcess::ReadFile(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(level + "\t", 0) == 0) return line.substr(line.rfind('\t') + 1);
+  }
+  return "";
+}
+
+std::vector<std::pair<unsigned long, bool>> StepKeys(char move) {
+  unsigned long key = XK_Down;
+  switch (move | 0x20) {
+    case 'l': key = XK_Left; break;
+    case 'r': key = XK_Right; break;
+    case 'u': key = XK_Up; break;
+    default: break;
+  }
+  std::vector<std::pair<unsigned long, bool>> keys = {{key, true}, {XK_x, true}, {XK_x, false}, {key, false}};
+  for (int i = 0; i < 4; ++i) keys.insert(keys.end(), {{XK_x, true}, {XK_x, false}});
+  return keys;
+}
+
 BusyProcesses::BusyProcesses(int count) {
   for (int i = 0; i < count; ++i) {
     const pid_t pid = fork();
