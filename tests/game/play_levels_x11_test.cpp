@@ -22,31 +22,6 @@ const std::string kScreenshotLine = "Saving screenshot:\t\tOK";
 // The game keeps 32 key changes waiting: two moves of twelve and a picture's two fit.
 constexpr int kMovesBetweenPictures = 2;
 
-// The recorded solution of a level ("07"), from the build's solutions file.
-std::string RecordedSolution(const std::string& level) {
-  std::istringstream lines(GameProcess::ReadFile(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(level + "\t", 0) == 0) return line.substr(line.rfind('\t') + 1);
-  }
-  return "";
-}
-
-std::vector<long> Numbers(const std::string& text) {
-  std::vector<long> numbers;
-  std::istringstream in(text);
-  for (long n; in >> n;) numbers.push_back(n);
-  return numbers;
-}
-
-unsigned long MoveKey(char move) {
-  switch (move | 0x20) {
-    case 'l': return XK_Left;
-    case 'r': return XK_Right;
-    case 'u': return XK_Up;
-    default: return XK_Down;
-  }
-}
-
 // Plays level `number` (from 1) through and quits; the game's results file must then hold the
 // recorded solution's steps for it.
 void PlayLevel(int number, const char* keep) {
@@ -73,13 +48,9 @@ void PlayLevel(int number, const char* keep) {
   game.Tap(XK_Return);   // the level
   ASSERT_GT(game.Screenshot(), 0);
 
-  // Each move: the direction key held for three frames (the game sees one key change a frame),
-  // then eight frames of a key the game does not use while the step ends. A picture every few
-  // moves says they were all handled before more are sent.
+  // A picture every few moves says they were all handled before more are sent.
   for (size_t i = 0; i < solution.size(); ++i) {
-    const unsigned long key = MoveKey(solution[i]);
-    std::vector<std::pair<unsigned long, bool>> keys = {{key, true}, {XK_x, true}, {XK_x, false}, {key, false}};
-    for (int k = 0; k < 4; ++k) keys.insert(keys.end(), {{XK_x, true}, {XK_x, false}});
+    std::vector<std::pair<unsigned long, bool>> keys = StepKeys(solution[i]);
     const bool picture = (i + 1) % kMovesBetweenPictures == 0 || i + 1 == solution.size();
     if (picture) keys.insert(keys.end(), {{XK_s, true}, {XK_s, false}});
     const int shots = game.CountLog(kScreenshotLine);
