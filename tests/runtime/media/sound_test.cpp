@@ -194,15 +194,16 @@ int LoadWithLittleMemoryLeft(const MemoryBlock& data) {
   return failed && goes_on ? 0 : 1;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
+// The sanitizers' own allocators end the process where the system's reports failure.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizerAllocator = true;
 #else
-constexpr bool kAddressSanitizer = false;
+constexpr bool kSanitizerAllocator = false;
 #endif
 
 TEST(SoundMemory, ASoundWhoseMemoryCannotBeHadFailsToLoadInsteadOfThrowing) {
-  if (kAddressSanitizer) {
-    GTEST_SKIP() << "the address sanitizer's allocator ends the process where the system's reports failure";
+  if (kSanitizerAllocator) {
+    GTEST_SKIP() << "a sanitizer's allocator ends the process where the system's reports failure";
   }
   // Each case in a process of its own, whose address space is capped.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
