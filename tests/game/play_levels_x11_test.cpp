@@ -2,7 +2,8 @@
 // server, every level unlocked, the chosen level started from the carousel and solved with its
 // recorded solution one key tap at a time. A run chooses its levels with CRATEVALE_PLAY_LEVELS
 // ("52 53 54"); without it the test is skipped, since a long level takes minutes in software.
-// With CRATEVALE_KEEP_SCREENSHOTS naming a folder, the pictures taken on the way are kept there.
+// With CRATEVALE_KEEP_SCREENSHOTS naming a folder, the pictures taken on the way are kept there;
+// CRATEVALE_PLAY_SCREEN sets the screen mode (0 full screen, 1 a window, the default, 2 borderless).
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ constexpr int kMovesBetweenPictures = 2;
 
 // Plays level `number` (from 1) through and quits; the game's results file must then hold the
 // recorded solution's steps for it.
-void PlayLevel(int number, const char* keep) {
+void PlayLevel(int number, int screen, const char* keep) {
   char name[8];
   std::snprintf(name, sizeof name, "%02d", number);
   SCOPED_TRACE(std::string("level ") + name);
@@ -32,9 +33,7 @@ void PlayLevel(int number, const char* keep) {
   ASSERT_FALSE(solution.empty());
 
   GameProcess game;
-  game.WriteFile(game.user_dir() + "Cratevale.prefs",
-                 "[Settings]\nLanguage = en_GB\nMusic = 0\nGameScreen = 1\nResolution = 1\nGamepad = 0\nPad = 0\n"
-                 "Button = 1\nLastPlayed = " + std::to_string(number - 1) + "\n");
+  game.WriteFile(game.user_dir() + "Cratevale.prefs", PrefsFile(screen, 1, "en_GB", number - 1));
   std::string results;
   for (int i = 0; i < number; ++i) results += "0\n0\n1\n";
   game.WriteFile(game.user_dir() + "Cratevale.scores", results);
@@ -90,7 +89,10 @@ TEST(PlayByKeys, RecordedSolutionsSolveTheChosenLevels) {
   if (!chosen || !*chosen) GTEST_SKIP() << "no levels chosen (CRATEVALE_PLAY_LEVELS)";
   X11WindowManager window_manager;
   std::istringstream numbers(chosen);
-  for (int number; numbers >> number;) ASSERT_NO_FATAL_FAILURE(PlayLevel(number, std::getenv("CRATEVALE_KEEP_SCREENSHOTS")));
+  const char* screen = std::getenv("CRATEVALE_PLAY_SCREEN");
+  for (int number; numbers >> number;) {
+    ASSERT_NO_FATAL_FAILURE(PlayLevel(number, screen ? std::atoi(screen) : 1, std::getenv("CRATEVALE_KEEP_SCREENSHOTS")));
+  }
 }
 
 }  // namespace
