@@ -132,6 +132,24 @@ void DrawThroughRuntime(const std::vector<Quad>& quads) {
   }
 }
 
+// One textured quad with plain GL calls: the whole bound rectangle texture (its size in texels)
+// on a screen rectangle given from the top-left, in GL's bottom-up coordinates.
+void BareQuad(int x, int y, int width, int height, int texture_width, int texture_height, int screen_height) {
+  const float left = static_cast<float>(x), right = static_cast<float>(x + width);
+  const float top = static_cast<float>(screen_height - y), bottom = static_cast<float>(screen_height - y - height);
+  const float tw = static_cast<float>(texture_width), th = static_cast<float>(texture_height);
+  glBegin(GL_QUADS);
+  glTexCoord2f(0, th);
+  glVertex3f(left, top, 0);
+  glTexCoord2f(tw, th);
+  glVertex3f(right, top, 0);
+  glTexCoord2f(tw, 0);
+  glVertex3f(right, bottom, 0);
+  glTexCoord2f(0, 0);
+  glVertex3f(left, bottom, 0);
+  glEnd();
+}
+
 // The same quads with plain GL calls: state set when it changes, one quad per picture.
 void DrawBare(const std::vector<Quad>& quads, const GLuint* textures, int screen_height) {
   GLuint bound = 0;
@@ -148,18 +166,7 @@ void DrawBare(const std::vector<Quad>& quads, const GLuint* textures, int screen
       blend = q.blended;
       glBlendFunc(GL_SRC_ALPHA, q.blended ? GL_ONE_MINUS_SRC_ALPHA : GL_ZERO);
     }
-    const float left = static_cast<float>(q.x), right = static_cast<float>(q.x + q.size_x);
-    const float top = static_cast<float>(screen_height - q.y), bottom = static_cast<float>(screen_height - q.y - q.size_y);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, kPictureSize);
-    glVertex3f(left, top, 0);
-    glTexCoord2f(kPictureSize, kPictureSize);
-    glVertex3f(right, top, 0);
-    glTexCoord2f(kPictureSize, 0);
-    glVertex3f(right, bottom, 0);
-    glTexCoord2f(0, 0);
-    glVertex3f(left, bottom, 0);
-    glEnd();
+    BareQuad(q.x, q.y, q.size_x, q.size_y, kPictureSize, kPictureSize, screen_height);
   }
 }
 
@@ -320,23 +327,22 @@ void AddQuad(std::vector<SpriteQuad>& quads, int64_t sprite, int64_t x, int64_t 
 // The quads DrawPlayScreen draws for the present board in the Playing state, in its order.
 std::vector<SpriteQuad> PlayScreenQuads() {
   const PlayLayout& l = PlayScreen.Layout;
+  const int64_t t = l.TileSize;
   std::vector<SpriteQuad> quads;
   AddQuad(quads, SpriteHudBar, 0, 0, false);
   AddQuad(quads, SpriteHudName, l.Border3, l.Border3, false);
-  AddQuad(quads, SpriteHudSteps, l.NameWidth + l.TimeWidth + l.Border3, l.Border3, false);
-  AddQuad(quads, SpriteHudTime, l.NameWidth + l.Border3, l.Border3, false);
-  for (int slot = 1; slot <= std::min<int64_t>(Board.CrateCount, kHudIconSlots); ++slot) {
-    const bool lit = slot <= Board.CoveredCount;
-    AddQuad(quads, SpriteTargetIcon, PlayScreen.Icons[slot].X, PlayScreen.Icons[slot].Y, !lit, lit ? 255 : 64);
-  }
-  const int64_t t = l.TileSize;
-  for (const int64_t column : {l.FillLeftX, l.FillRightX}) {
-    for (int k = 0; column != 0 && k < 15; ++k) AddQuad(quads, SpriteFloor, column, l.OffsetY + k * t, false);
-  }
-  for (int k = 0; l.FillTopY != 0 && k < 32; ++k) AddQuad(quads, SpriteFloor, l.FillLeftX + k * t, l.FillTopY, false);
-  for (int r = 0; l.FillBottomY != 0 && r < 6; ++r) {
-    for (int k = 0; k < 32; ++k) AddQuad(quads, SpriteFloor, l.FillLeftX + k * t, l.FillBottomY + r * t, false);
-  }
+  // The fillers as the layout counts them to the screen's edges: columns of the board's height
+  // beside it, rows across the screen above and below it.
+  auto column = [&](int64_t x) {
+    for (int k = 0; k < kBoardHeight; ++k) AddQuad(quads, SpriteFloor, x, l.OffsetY + k * t, false);
+  };
+  auto row = [&](int64_t y) {
+    for (int64_t k = 0; k < l.FillAcross; ++k) AddQuad(quads, SpriteFloor, l.FillLeftX + k * t, y, false);
+  };
+  for (int64_t c = 0; c < l.FillLeftColumns; ++c) column(l.FillLeftX + c * t);
+  for (int64_t c = 0; c < l.FillRightColumns; ++c) column(l.FillRightX + c * t);
+  if (l.FillTopY != 0) row(l.FillTopY);
+  for (int64_t r = 0; r < l.FillBottomRows; ++r) row(l.FillBottomY + r * t);
   const MapRecord& map = FindMap(Loop.CurrentLevelName);
   for (int64_t x = 0; x < map.Width; ++x) {
     for (int64_t y = 0; y < map.Height; ++y) {
@@ -349,12 +355,18 @@ std::vector<SpriteQuad> PlayScreenQuads() {
       }
     }
   }
+  AddQuad(quads, SpriteHudSteps, l.NameWidth + l.TimeWidth + l.Border3, l.Border3, false);
+  AddQuad(quads, SpriteHudTime, l.NameWidth + l.Border3, l.Border3, false);
+  for (int slot = 1; slot <= std::min<int64_t>(Board.CrateCount, kHudIconSlots); ++slot) {
+    const bool lit = slot <= Board.CoveredCount;
+    AddQuad(quads, SpriteTargetIcon, PlayScreen.Icons[slot].X, PlayScreen.Icons[slot].Y, !lit, lit ? 255 : 64);
+  }
   int dx = 0, dy = 0;
   MoveDirection(Board.MoveState, &dx, &dy);
   const int64_t along = MoveOffsetPixels(Board.MoveFrame, t);
   AddQuad(quads, KeeperSprite(), l.OffsetX + Board.PlayerX * t + dx * along, l.OffsetY + Board.PlayerY * t + dy * along, true);
-  for (int x = 0; x < 30; ++x) {
-    for (int y = 0; y < 15; ++y) {
+  for (int x = 0; x < kBoardWidth; ++x) {
+    for (int y = 0; y < kBoardHeight; ++y) {
       if (!Board.CrateGrid[x][y]) continue;
       const bool pushed = x == Board.PushedCrate[0] && y == Board.PushedCrate[1];
       AddQuad(quads, SpriteCrate, l.OffsetX + x * t + (pushed ? dx * along : 0), l.OffsetY + y * t + (pushed ? dy * along : 0),
@@ -394,19 +406,7 @@ void DrawBareQuads(const std::vector<SpriteQuad>& quads, int screen_height) {
       intensity = q.intensity;
       glColor4f(1, 1, 1, q.intensity / 255.0f);
     }
-    const float left = static_cast<float>(q.x), right = static_cast<float>(q.x + q.width);
-    const float top = static_cast<float>(screen_height - q.y), bottom = static_cast<float>(screen_height - q.y - q.height);
-    const float tw = static_cast<float>(q.texture_width), th = static_cast<float>(q.texture_height);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, th);
-    glVertex3f(left, top, 0);
-    glTexCoord2f(tw, th);
-    glVertex3f(right, top, 0);
-    glTexCoord2f(tw, 0);
-    glVertex3f(right, bottom, 0);
-    glTexCoord2f(0, 0);
-    glVertex3f(left, bottom, 0);
-    glEnd();
+    BareQuad(q.x, q.y, q.width, q.height, q.texture_width, q.texture_height, screen_height);
   }
 }
 

@@ -25,13 +25,18 @@ namespace {
 struct SoundAsset {
   int Number;
   const char16_t* Entry;
+  bool Music;  // read and decoding from the very start of start-up
 };
 constexpr SoundAsset kSounds[] = {
-    {MenuMusic, u"music1.ogg"},
-    {GameMusic, u"music2.ogg"},
-    {RolloverSound, u"rollover3.wav"},
-    {ClickSound, u"click3.wav"},
+    {MenuMusic, u"music1.ogg", true},
+    {GameMusic, u"music2.ogg", true},
+    {RolloverSound, u"rollover3.wav", false},
+    {ClickSound, u"click3.wav", false},
 };
+constexpr size_t kSoundCount = std::size(kSounds);
+
+// The sounds StartMusic handed to the sound service, waiting for the sound pass to take them up.
+bool SoundStarted[kSoundCount] = {};
 
 // The small pictures in their loading order. The lock mark is an image, the others sprites.
 enum class Target { Sprite, KeeperSprite, Image };
@@ -72,23 +77,17 @@ struct AssetPack {
   }
 };
 
-// Reads an entry into a fresh zero-filled buffer of `size` bytes. Returns false when the buffer
-// cannot be had or nothing was extracted. An entry larger than the buffer is not refused here:
-// the buffer stays zero-filled and its decoding fails. *used is the number of bytes to decode.
-bool ReadEntry(int64_t pack, const Text& entry, int64_t size, MemoryBlock* buffer, int64_t* used) {
-  *buffer = memory_allocate(size);
-  if (buffer->empty()) return false;
-  const int64_t extracted = pack_extract_to_memory(pack, buffer->data(), size, entry);
-  if (extracted == 0) return false;
-  *used = extracted > 0 ? extracted : size;
-  return true;
+// Reads an entry of at most `size` bytes (the buffer size of its kind) into a block of its own
+// size. False when it cannot be read, is empty, is larger or its memory cannot be had: the asset
+// then fails where its decoding from a zero-filled buffer of the kind's size would have.
+bool ReadEntry(int64_t pack, const Text& entry, int64_t size, MemoryBlock* buffer) {
+  return pack_extract_to_block(pack, entry, size, buffer) > 0;
 }
 
 // Decodes a full-screen picture entry into a new image; 0 when it cannot be read or decoded.
 int64_t LoadScreenImage(int64_t pack, const Text& entry) {
   MemoryBlock buffer;
-  int64_t used = 0;
-  if (!ReadEntry(pack, entry, kScreenPictureBufferSize, &buffer, &used)) return 0;
+  if (!ReadEntry(pack, entry, kScreenPictureBufferSize, &buffer)) return 0;
   return image_load_from_memory(kNewObject, std::span<const uint8_t>(buffer.data(), buffer.size()));
 }
 
@@ -163,9 +162,8 @@ bool LoadSplash(int64_t pack, int aspect) {
 
 bool LoadSmallPicture(int64_t pack, const PictureAsset& picture) {
   MemoryBlock buffer;
-  int64_t used = 0;
   int64_t made = 0;
-  if (ReadEntry(pack, picture.Entry, kSmallPictureBufferSize, &buffer, &used)) {
+  if (ReadEntry(pack, picture.Entry, kSmallPictureBufferSize, &buffer)) {
     const std::span<const uint8_t> bytes(buffer.data(), buffer.size());
     switch (picture.Kind) {
       case Target::Image:
@@ -223,19 +221,41 @@ SplashCrop CoverScreen(int width, int height, int screen_width, int screen_heigh
   return crop;
 }
 
+void StartMusic(const Text& game_dir) {
+  std::fill(std::begin(SoundStarted), std::end(SoundStarted), false);
+  const int64_t pack = pack_open(kNewObject, game_dir + kAssetPackName, kPackerRuntime);
+  if (!pack) return;
+  for (size_t i = 0; i < kSoundCount; ++i) {
+    MemoryBlock buffer;
+    if (!kSounds[i].Music || !ReadEntry(pack, kSounds[i].Entry, kSoundBufferSize, &buffer)) continue;
+    const int64_t size = static_cast<int64_t>(buffer.size());
+    SoundStarted[i] = sound_load_in_background(kSounds[i].Number, std::move(buffer), size) != 0;
+  }
+  pack_close(pack);
+}
+
 int LoadSounds() {
   AssetPack pack;
   if (!pack.handle) {
     AssetFailed(u"music and sfx");
     return 0;
   }
-  for (const SoundAsset& sound : kSounds) {
-    MemoryBlock buffer;
-    int64_t used = 0;
-    // The music decodes in the background, side by side, while start-up goes on: the line says
-    // the track opened and will convert; FinishSounds waits for its samples.
-    if (!ReadEntry(pack.handle, sound.Entry, kSoundBufferSize, &buffer, &used) ||
-        !sound_load_in_background(sound.Number, std::move(buffer), used)) {
+  for (size_t i = 0; i < kSoundCount; ++i) {
+    const SoundAsset& sound = kSounds[i];
+    // The line says the sound opened and will convert; a track goes on decoding in the
+    // background, side by side with the other, while start-up goes on, and FinishSounds waits
+    // for its samples. A track StartMusic handed over is judged by what its thread found.
+    bool loaded = false;
+    if (SoundStarted[i]) {
+      SoundStarted[i] = false;
+      loaded = sound_check_loading(sound.Number) != 0;
+    } else {
+      MemoryBlock buffer;
+      loaded = ReadEntry(pack.handle, sound.Entry, kSoundBufferSize, &buffer);
+      const int64_t size = static_cast<int64_t>(buffer.size());
+      loaded = loaded && sound_load_in_background(sound.Number, std::move(buffer), size) != 0;
+    }
+    if (!loaded) {
       AssetFailed(sound.Entry);
       return 0;
     }

@@ -1,7 +1,7 @@
-// Assets: the four sounds and the pictures of Cratevale.data. Every entry is read whole into a
-// zero-filled buffer of a fixed size for its kind and decoded from there. The sounds are read
-// once, before the screen opens; the pictures after every opening of the screen, because
-// sprites belong to the screen.
+// Assets: the four sounds and the pictures of Cratevale.data. Every entry is read whole, up to a
+// fixed size for its kind, and decoded from there. The sounds are read once, before the screen
+// opens (the music tracks from the very start of start-up); the pictures after every opening of
+// the screen, because sprites belong to the screen.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +14,12 @@ constexpr int64_t kSoundBufferSize = 15728640;
 constexpr int64_t kScreenPictureBufferSize = 4194304;
 constexpr int64_t kSmallPictureBufferSize = 204800;
 
-// Loads sounds 0-3 from the asset pack with their log lines. Returns 1, or 0 after AssetFailed.
+// Reads the music tracks from the asset pack in `game_dir` and has them decoded in the background
+// from now on, before the sound service is open; nothing is logged. Whatever fails here is left
+// to LoadSounds, which reads the track again and reports it in its place.
+void StartMusic(const Text& game_dir);
+// Loads sounds 0-3 from the asset pack with their log lines (the tracks StartMusic started are
+// taken up, judged by whether they opened). Returns 1, or 0 after AssetFailed.
 // The music tracks go on decoding in the background until FinishSounds.
 int LoadSounds();
 // Waits for the sounds decoding in the background. Returns 1, or 0 after AssetFailed for the

@@ -51,9 +51,16 @@ void ReportNoDisplay() {
   }
 }
 
-// The runtime services, the toolkit first. 0 when there is no X display to run on.
-int StartRuntime(int argc, char** argv) {
+// The folder of the packs: the one given, else the executable's.
+Text GameFolder(const Text& game_dir) { return game_dir.empty() ? path_part(program_filename()) : game_dir; }
+
+// The runtime services, the toolkit first; before it, the music starts decoding, on threads of
+// its own, from the packs in `game_dir`. 0 when there is no X display to run on.
+int StartRuntime(const Text& game_dir, int argc, char** argv) {
   text_init();
+  program_set_arguments(argc, argv);
+  sound_decoder_register(ogg_vorbis_decoder());
+  StartMusic(GameFolder(game_dir));
   if (!toolkit_init()) {
     ReportNoDisplay();
     return 0;
@@ -66,8 +73,6 @@ int StartRuntime(int argc, char** argv) {
   png_encoder_register();
   font_init();
   vector_init();
-  program_set_arguments(argc, argv);
-  sound_decoder_register(ogg_vorbis_decoder());
   return 1;
 }
 
@@ -130,11 +135,11 @@ int StartUpSteps(const Text& game_dir, int argc, char** argv) {
   // A write past a file-size limit then fails like one onto a full disk instead of ending the
   // game: the log stops, a save fails and is reported.
   std::signal(SIGXFSZ, SIG_IGN);
-  if (!StartRuntime(argc, argv)) return 0;
+  if (!StartRuntime(game_dir, argc, argv)) return 0;
   ResetGameRecords();
   font_load(FontMain, kFontName, kFontSize, kFontBold);
 
-  Folders.GameDir = game_dir.empty() ? path_part(program_filename()) : game_dir;
+  Folders.GameDir = GameFolder(game_dir);
   Folders.UserDir = UserDirPath();
   Folders.SaveTo = Folders.GameDir;
   FindPreferences();

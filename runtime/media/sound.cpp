@@ -16,15 +16,21 @@
 //
 // A sound loaded in the background is decoded and converted on a thread of its own, into a job
 // record that only that thread touches until the game thread joins it; the sound's samples are
-// taken from the job then, before anything reads them.
+// taken from the job then, before anything reads them. Such a load may start before the device
+// is open: its thread opens and decodes the data at once and waits for the device's format only
+// to convert. One lock guards what the threads and the game thread share besides that: whether
+// the device is open (its format is not written again once it is), each job's verdict on opening
+// its data, and each job's cancellation.
 #include "runtime/media/sound.h"
 
 #include <SDL/SDL.h>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -72,15 +78,24 @@ struct Channel {
   std::atomic<int> flags{0};
 };
 
+// What a job found on opening its data. Written by the job's thread under the service's lock.
+enum class Opening { Unknown, Failed, Opened };
+
 // A decoding under way on a thread of its own.
 struct LoadJob {
   MemoryBlock source;  // the compressed bytes
   size_t bytes = 0;    // how many of them to decode
+  std::vector<const SoundDecoder*> decoders;  // those registered when the load started
   MemoryBlock samples;  // the result in the device format, empty on failure
+  // Under the service's lock: the verdict on opening the data and the format found, and whether
+  // the load is given up (read without the lock while decoding).
+  Opening opening = Opening::Unknown;
+  uint16_t format = 0;
+  int channels = 0;
+  int rate = 0;
+  std::atomic<bool> cancelled{false};
   std::thread thread;
-  ~LoadJob() {
-    if (thread.joinable()) thread.join();
-  }
+  ~LoadJob();
 };
 
 struct Sound {
@@ -110,6 +125,11 @@ struct Pcm {
 struct SoundService {
   bool open = false;
   SDL_AudioSpec device{};
+  // Shared with the background loads: the lock, the device opening (under it), and the signal
+  // of a change to either or to a job's verdict.
+  std::mutex loading_lock;
+  bool device_ready = false;
+  std::condition_variable loading_changed;
   ObjectTable<Sound> sounds;
   std::vector<const SoundDecoder*> decoders;
 };
@@ -159,6 +179,15 @@ void ForNamedChannels(int64_t handle, int channel, F&& f) {
 
 void StopSound(int64_t handle) { ForNamedChannels(handle, -1, StopChannel); }
 
+LoadJob::~LoadJob() {
+  {
+    std::lock_guard<std::mutex> lock(Service.loading_lock);
+    cancelled.store(true, std::memory_order_relaxed);
+  }
+  Service.loading_changed.notify_all();
+  if (thread.joinable()) thread.join();
+}
+
 Sound::~Sound() {
   if (handle == 0) return;
   StopSound(handle);
@@ -207,7 +236,9 @@ void MixCallback(void*, Uint8* stream, int bytes) {
 int DeviceFrameBytes() { return Service.device.channels * ((Service.device.format & 0xFF) / 8); }
 
 // The samples converted to the device format, or an empty block (also when its memory cannot be had).
-MemoryBlock ConvertToDevice(const Pcm& pcm) {
+// `holder`, when given, is the block holding the samples: when they are in the device format
+// already, it is taken over instead of copied.
+MemoryBlock ConvertToDevice(const Pcm& pcm, MemoryBlock* holder = nullptr) {
   if (pcm.rate < kMinRate || pcm.rate > kMaxRate) return {};
   if (pcm.channels < 1 || pcm.channels > kMaxSourceChannels) return {};
   if (pcm.bytes == 0 || pcm.bytes > kMaxSoundBytes) return {};
@@ -215,6 +246,13 @@ MemoryBlock ConvertToDevice(const Pcm& pcm) {
   if (SDL_BuildAudioCVT(&cvt, pcm.format, static_cast<Uint8>(pcm.channels), pcm.rate, Service.device.format,
                         Service.device.channels, Service.device.freq) < 0) {
     return {};
+  }
+  if (!cvt.needed && holder && holder->data() == pcm.samples && holder->size() >= pcm.bytes) {
+    // The same bytes a copy would keep: whole frames of the samples.
+    const size_t frame = static_cast<size_t>(std::max(DeviceFrameBytes(), 1));
+    MemoryBlock samples = std::move(*holder);
+    samples.resize(pcm.bytes - pcm.bytes % frame);
+    return samples;
   }
   const size_t room = pcm.bytes * static_cast<size_t>(std::max(cvt.len_mult, 1)) + kConversionSlack;
   if (room > kMaxSoundBytes * 2) return {};
@@ -237,42 +275,60 @@ MemoryBlock ConvertToDevice(const Pcm& pcm) {
   return buffer;
 }
 
+// Decodes the whole of an open stream into `decoded` and closes it. False when it holds no
+// samples, their memory cannot be had or `cancelled` (if given) is set meanwhile.
+bool DecodeStream(const SoundDecoder* decoder, void* stream, MemoryBlock* decoded, Pcm* pcm,
+                  const std::atomic<bool>* cancelled) {
+  pcm->channels = decoder->channels(stream);
+  pcm->rate = decoder->rate(stream);
+  pcm->format = AUDIO_S16LSB;
+  const int64_t frames = decoder->total_frames(stream);
+  const size_t frame_bytes = static_cast<size_t>(std::max(pcm->channels, 1)) * 2;
+  size_t wanted = kMaxSoundBytes;
+  if (frames > 0 && static_cast<uint64_t>(frames) < kMaxSoundBytes / frame_bytes) wanted = frames * frame_bytes;
+  // Grown as samples arrive, so a stream that claims more than it holds costs nothing.
+  uint8_t piece[kDecodeChunk];
+  int errors = 0;
+  bool room = true;
+  while (room && decoded->size() < wanted && errors < kMaxDecoderErrors) {
+    if (cancelled && cancelled->load(std::memory_order_relaxed)) {
+      room = false;
+      break;
+    }
+    const long want = static_cast<long>(std::min<size_t>(kDecodeChunk, wanted - decoded->size()));
+    const long got = decoder->read(stream, piece, want, 0);
+    if (got == 0) break;
+    if (got < 0) {
+      ++errors;  // a hole in the data: pass over it
+      continue;
+    }
+    errors = 0;
+    room = memory_append(*decoded, piece, static_cast<size_t>(std::min(got, want)));
+  }
+  decoder->close(stream);
+  if (!room) return false;
+  decoded->resize(decoded->size() - decoded->size() % frame_bytes);
+  pcm->samples = decoded->data();
+  pcm->bytes = decoded->size();
+  return pcm->bytes > 0;
+}
+
+// The first of the decoders that opens the data, with its stream; nullptr when none does.
+const SoundDecoder* OpenWithDecoders(const std::vector<const SoundDecoder*>& decoders, const uint8_t* data,
+                                     size_t size, void** stream) {
+  for (const SoundDecoder* decoder : decoders) {
+    *stream = decoder->open_memory(data, size);
+    if (*stream) return decoder;
+  }
+  return nullptr;
+}
+
 // Decodes the whole stream with the first decoder that opens it; `decoded` receives the samples.
 // False when no decoder opens it, it holds no samples or their memory cannot be had.
 bool DecodeWithRegistry(const uint8_t* data, size_t size, MemoryBlock* decoded, Pcm* pcm) {
-  for (const SoundDecoder* decoder : Service.decoders) {
-    void* stream = decoder->open_memory(data, size);
-    if (!stream) continue;
-    pcm->channels = decoder->channels(stream);
-    pcm->rate = decoder->rate(stream);
-    pcm->format = AUDIO_S16LSB;
-    const int64_t frames = decoder->total_frames(stream);
-    const size_t frame_bytes = static_cast<size_t>(std::max(pcm->channels, 1)) * 2;
-    size_t wanted = kMaxSoundBytes;
-    if (frames > 0 && static_cast<uint64_t>(frames) < kMaxSoundBytes / frame_bytes) wanted = frames * frame_bytes;
-    // Grown as samples arrive, so a stream that claims more than it holds costs nothing.
-    uint8_t piece[kDecodeChunk];
-    int errors = 0;
-    bool room = true;
-    while (room && decoded->size() < wanted && errors < kMaxDecoderErrors) {
-      const long want = static_cast<long>(std::min<size_t>(kDecodeChunk, wanted - decoded->size()));
-      const long got = decoder->read(stream, piece, want, 0);
-      if (got == 0) break;
-      if (got < 0) {
-        ++errors;  // a hole in the data: pass over it
-        continue;
-      }
-      errors = 0;
-      room = memory_append(*decoded, piece, static_cast<size_t>(std::min(got, want)));
-    }
-    decoder->close(stream);
-    if (!room) return false;
-    decoded->resize(decoded->size() - decoded->size() % frame_bytes);
-    pcm->samples = decoded->data();
-    pcm->bytes = decoded->size();
-    return pcm->bytes > 0;
-  }
-  return false;
+  void* stream = nullptr;
+  const SoundDecoder* decoder = OpenWithDecoders(Service.decoders, data, size, &stream);
+  return decoder && DecodeStream(decoder, stream, decoded, pcm, nullptr);
 }
 
 // Decodes and converts a compressed sound; an empty block when it cannot be.
@@ -280,23 +336,73 @@ MemoryBlock DecodeToDevice(const uint8_t* data, size_t bytes) {
   Pcm pcm;
   MemoryBlock decoded;
   if (!DecodeWithRegistry(data, bytes, &decoded, &pcm)) return {};
-  return ConvertToDevice(pcm);
+  return ConvertToDevice(pcm, &decoded);
+}
+
+// True when SDL converts samples of this rate and channel count to the device format (which
+// must be known) and both lie in the range the service takes.
+bool Convertible(uint16_t format, int channels, int rate) {
+  SDL_AudioCVT cvt;
+  return rate >= kMinRate && rate <= kMaxRate && channels >= 1 && channels <= kMaxSourceChannels &&
+         SDL_BuildAudioCVT(&cvt, format, static_cast<Uint8>(channels), rate, Service.device.format,
+                           Service.device.channels, Service.device.freq) >= 0;
 }
 
 // True when a registered decoder opens the data and its samples could be converted to the device
 // format: what can still fail after that is memory, or a stream without a single sample.
 bool Decodable(const uint8_t* data, size_t size) {
-  for (const SoundDecoder* decoder : Service.decoders) {
-    void* stream = decoder->open_memory(data, size);
-    if (!stream) continue;
-    const int channels = decoder->channels(stream), rate = decoder->rate(stream);
-    decoder->close(stream);
-    SDL_AudioCVT cvt;
-    return rate >= kMinRate && rate <= kMaxRate && channels >= 1 && channels <= kMaxSourceChannels &&
-           SDL_BuildAudioCVT(&cvt, AUDIO_S16LSB, static_cast<Uint8>(channels), rate, Service.device.format,
-                             Service.device.channels, Service.device.freq) >= 0;
+  void* stream = nullptr;
+  const SoundDecoder* decoder = OpenWithDecoders(Service.decoders, data, size, &stream);
+  if (!decoder) return false;
+  const int channels = decoder->channels(stream), rate = decoder->rate(stream);
+  decoder->close(stream);
+  return Convertible(AUDIO_S16LSB, channels, rate);
+}
+
+// Hands a job's verdict on opening its data to the game thread.
+void TellOpening(LoadJob* job, Opening opening, uint16_t format, int channels, int rate) {
+  {
+    std::lock_guard<std::mutex> lock(Service.loading_lock);
+    job->opening = opening;
+    job->format = format;
+    job->channels = channels;
+    job->rate = rate;
   }
-  return false;
+  Service.loading_changed.notify_all();
+}
+
+// The work of a background load, on its own thread: opens the data (a WAV, or with the first
+// decoder that opens it) and tells what it found, decodes it, waits for the device to be open
+// and converts the samples to its format, the same samples as sound_load_from_memory's.
+void RunLoadJob(LoadJob* job) {
+  const uint8_t* data = job->source.data();
+  const size_t bytes = job->bytes;
+  Pcm pcm;
+  MemoryBlock decoded;
+  bool read = false;
+  if (wav_is_riff(data, bytes)) {
+    WavSamples wav;
+    read = wav_parse(data, bytes, &wav) != 0;
+    if (read) pcm = Pcm{wav.samples, wav.bytes, wav.format, wav.channels, wav.rate};
+    TellOpening(job, read ? Opening::Opened : Opening::Failed, pcm.format, pcm.channels, pcm.rate);
+  } else {
+    void* stream = nullptr;
+    const SoundDecoder* decoder = OpenWithDecoders(job->decoders, data, bytes, &stream);
+    if (decoder) {
+      TellOpening(job, Opening::Opened, AUDIO_S16LSB, decoder->channels(stream), decoder->rate(stream));
+      read = DecodeStream(decoder, stream, &decoded, &pcm, &job->cancelled);
+    } else {
+      TellOpening(job, Opening::Failed, 0, 0, 0);
+    }
+  }
+  if (read) {
+    std::unique_lock<std::mutex> lock(Service.loading_lock);
+    Service.loading_changed.wait(
+        lock, [job] { return Service.device_ready || job->cancelled.load(std::memory_order_relaxed); });
+    read = !job->cancelled.load(std::memory_order_relaxed);
+  }
+  if (read) job->samples = ConvertToDevice(pcm, &decoded);
+  job->source = MemoryBlock();
 }
 
 // A new sound under `number` holding the samples, its handle or 0.
@@ -314,13 +420,14 @@ int64_t StoreSound(int64_t number, MemoryBlock samples, std::unique_ptr<LoadJob>
   return handle;
 }
 
-// Waits for a sound's background decoding and takes its samples. False when it failed: the
-// sound is then freed.
+// Waits for a sound's background decoding and takes its samples. False when it failed (the
+// sound is then freed) or, leaving the load as it is, while the device is not open.
 bool Settle(int64_t handle) {
   Sound* sound = Service.sounds.Find(handle);
   if (!sound) return false;
   if (!sound->job) return true;
-  sound->job->thread.join();
+  if (!Service.open) return false;
+  if (sound->job->thread.joinable()) sound->job->thread.join();
   MemoryBlock samples = std::move(sound->job->samples);
   sound->job.reset();
   if (samples.empty()) {
@@ -329,6 +436,9 @@ bool Settle(int64_t handle) {
   }
   sound->length = static_cast<uint32_t>(samples.size());
   sound->data = std::move(samples);
+  sound->frequency = Service.device.freq;
+  sound->bits = Service.device.format & 0xFF;
+  sound->channels = Service.device.channels;
   return true;
 }
 
@@ -348,6 +458,11 @@ int sound_init() {
   wanted.callback = MixCallback;
   if (SDL_OpenAudio(&wanted, &Service.device) < 0) return 0;
   Service.open = true;
+  {
+    std::lock_guard<std::mutex> lock(Service.loading_lock);
+    Service.device_ready = true;
+  }
+  Service.loading_changed.notify_all();
   SDL_PauseAudio(0);
   return 1;
 }
@@ -377,25 +492,41 @@ int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t
 }
 
 int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size) {
-  if (!Service.open || size <= 0) return 0;
+  if (size <= 0) return 0;
   const size_t bytes = std::min(static_cast<size_t>(size), block.size());
-  if (wav_is_riff(block.data(), bytes) || !Decodable(block.data(), bytes)) {
+  if (Service.open && (wav_is_riff(block.data(), bytes) || !Decodable(block.data(), bytes))) {
     return sound_load_from_memory(number, block, size);
   }
   auto job = std::make_unique<LoadJob>();
   job->source = std::move(block);
   job->bytes = bytes;
+  job->decoders = Service.decoders;
   LoadJob* work = job.get();
   try {
-    work->thread = std::thread([work] {
-      work->samples = DecodeToDevice(work->source.data(), work->bytes);
-      work->source = MemoryBlock();
-    });
+    work->thread = std::thread(RunLoadJob, work);
   } catch (const std::system_error&) {
-    // No thread to be had: decoded here and now.
-    work->samples = DecodeToDevice(work->source.data(), work->bytes);
+    // No thread to be had: decoded here and now, once the samples can be converted.
+    if (!Service.open) return 0;
+    RunLoadJob(work);
   }
   return StoreSound(number, MemoryBlock(), std::move(job));
+}
+
+int sound_check_loading(int64_t sound) {
+  const int64_t handle = Service.sounds.HandleOf(sound);
+  Sound* found = Service.sounds.Find(handle);
+  if (!found || !Service.open) return 0;
+  if (!found->job) return 1;
+  LoadJob& job = *found->job;
+  Opening opening;
+  {
+    std::unique_lock<std::mutex> lock(Service.loading_lock);
+    Service.loading_changed.wait(lock, [&job] { return job.opening != Opening::Unknown; });
+    opening = job.opening;
+  }
+  if (opening == Opening::Opened && Convertible(job.format, job.channels, job.rate)) return 1;
+  Service.sounds.Free(handle);
+  return 0;
 }
 
 int sound_finish_loading(int64_t sound) {
@@ -404,7 +535,6 @@ int sound_finish_loading(int64_t sound) {
 }
 
 void sound_free(int64_t sound) {
-  if (!Service.open) return;
   Service.sounds.Free(sound);
 }
 

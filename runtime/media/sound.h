@@ -49,16 +49,27 @@ void sound_decoder_register(const SoundDecoder* decoder);
 // handle, or 0 when the data cannot be read or converted (an old sound under the number stays).
 int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t size);
 // As sound_load_from_memory, but a compressed sound is decoded and converted on a thread of its
-// own, taking the block over: the call returns as soon as the data is known to open with a
-// decoder and to convert to the device format, so that several sounds decode side by side and
-// alongside the caller. The samples are the same as sound_load_from_memory's. Every call that
-// reads the sound's samples (playing it, its length) waits for them; sound_finish_loading waits
-// too and tells whether they came. WAV data is loaded at once.
+// own, taking the block over, so that several sounds decode side by side and alongside the
+// caller. The samples are the same as sound_load_from_memory's. Every call that reads the sound's
+// samples (playing it, its length) waits for them; sound_finish_loading waits too and tells
+// whether they came.
+// With the service open, the call returns once the data is known to open with a decoder and to
+// convert to the device format (0 when not: an old sound under the number stays); WAV data is
+// loaded at once. Before sound_init, WAV data too goes to a thread, and the call returns at once:
+// the thread opens and decodes the data and waits for the device only to convert it, and
+// sound_check_loading tells, once the service is open, whether the data opened.
 int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size);
+// Waits until a background load knows whether its data opens: 1 when it opened (with a decoder,
+// or as a WAV) and its format converts to the device's, so that only memory or a stream without a
+// single sample can still make it fail; 0 when not (the sound is then freed), when the sound does
+// not exist or while the service is closed. 1 at once for a sound loaded otherwise.
+int sound_check_loading(int64_t sound);
 // Waits for the sound's background load: 1 when its samples are ready (at once for a sound loaded
 // otherwise), 0 when the sound does not exist or its decoding failed (its number is then empty).
+// While the service is closed, 0 for a load still waiting for the device, which goes on waiting.
 int sound_finish_loading(int64_t sound);
-// Stops and frees one sound, or every sound with kAllObjects.
+// Stops and frees one sound, or every sound with kAllObjects; a background load of it is given
+// up without waiting for its decoding to end.
 void sound_free(int64_t sound);
 
 // Starts a sound: without kSoundNewChannel its other channels stop first. `volume` 0..100, or -1

@@ -35,36 +35,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kStartTimeoutMs = 60000;
 const std::string kScreenshotLine = "Saving screenshot:\t\tOK";
 
-std::string Prefs(int screen, int resolution, const std::string& language = "en_GB") {
-  return "[Settings]\nLanguage = " + language + "\nMusic = 1\nGameScreen = " + std::to_string(screen) +
-         "\nResolution = " + std::to_string(resolution) + "\nGamepad = 0\nPad = 0\nButton = 1\nLastPlayed = 0\n";
-}
-
-// The value of a "Key = value" line of a preferences file.
-std::string PrefsValue(const std::string& prefs, const std::string& key) {
-  std::istringstream lines(prefs);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(key + " = ", 0) == 0) return line.substr(key.size() + 3);
-  }
-  return "";
-}
-
-std::vector<long> Numbers(const std::string& text) {
-  std::vector<long> numbers;
-  std::istringstream in(text);
-  for (long n; in >> n;) numbers.push_back(n);
-  return numbers;
-}
-
-// The recorded solution of the first level from the build's solutions file.
-std::string FirstSolution() {
-  std::istringstream lines(GameProcess::ReadFile(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind("01\t", 0) == 0) return line.substr(line.rfind('\t') + 1);
-  }
-  return "";
-}
-
 // Width and height from a PNG file's header.
 std::pair<int, int> PngSize(const std::string& path) {
   const std::string bytes = GameProcess::ReadFile(path);
@@ -74,15 +44,6 @@ std::pair<int, int> PngSize(const std::string& path) {
            (static_cast<uint8_t>(bytes[at + 2]) << 8) | static_cast<uint8_t>(bytes[at + 3]);
   };
   return {big_endian(16), big_endian(20)};
-}
-
-unsigned long MoveKey(char move) {
-  switch (move | 0x20) {
-    case 'l': return XK_Left;
-    case 'r': return XK_Right;
-    case 'u': return XK_Up;
-    default: return XK_Down;
-  }
 }
 
 class GameX11 : public ::testing::Test {
@@ -100,6 +61,15 @@ class GameX11 : public ::testing::Test {
     game_.Tap(XK_space);
     ASSERT_GT(game_.Screenshot(), 0);
   }
+  // From the main menu through the carousel into the first level; `started` is when its card was
+  // chosen.
+  void StartFirstLevel(Clock::time_point* started) {
+    game_.Tap(XK_Return);  // Start: the carousel
+    ASSERT_GT(game_.Screenshot(), 0);
+    *started = Clock::now();
+    game_.Tap(XK_Return);  // the first card
+    ASSERT_GT(game_.Screenshot(), 0);
+  }
   // A panel that slides in ignores keys for its five frames. The game sees one key change a
   // frame, so two taps of a key it does not use (x) take four frames after the key that opened
   // the panel, and the next key's release comes in a frame after those, however slow they are.
@@ -107,14 +77,9 @@ class GameX11 : public ::testing::Test {
     game_.Tap(XK_x);
     game_.Tap(XK_x);
   }
-  // One step of the keeper, whatever the speed of the frames: the game sees one key change a
-  // frame, so the direction key is held for exactly three frames (a turn, if needed, then the
-  // step starts; the step's own eight frames outlast the hold), then eight frames of an unused
-  // key let the step end before the screenshot that says so.
+  // One step of the keeper, whatever the speed of the frames, and a screenshot that says it ended.
   void Move(char move) {
-    const unsigned long key = MoveKey(move);
-    std::vector<std::pair<unsigned long, bool>> keys = {{key, true}, {XK_x, true}, {XK_x, false}, {key, false}};
-    for (int i = 0; i < 4; ++i) keys.insert(keys.end(), {{XK_x, true}, {XK_x, false}});
+    std::vector<std::pair<unsigned long, bool>> keys = StepKeys(move);
     keys.insert(keys.end(), {{XK_s, true}, {XK_s, false}});
     const int shots = game_.CountLog(kScreenshotLine);
     game_.SendKeys(keys);
@@ -126,16 +91,13 @@ class GameX11 : public ::testing::Test {
 };
 
 TEST_F(GameX11, PlaysTheFirstLevelWithAPauseUnlocksTheSecondAndSavesOnQuit) {
-  const std::string solution = FirstSolution();
+  const std::string solution = RecordedSolution("01");
   ASSERT_FALSE(solution.empty());
-  Launch(Prefs(1, 1));
+  Launch(PrefsFile(1, 1));
   EXPECT_NE(game_.Log().find("Opening screen (Windowed):\t\tOK"), std::string::npos);
   ToMainMenu();
-  game_.Tap(XK_Return);  // Start: the carousel
-  ASSERT_GT(game_.Screenshot(), 0);
-  const auto started = Clock::now();
-  game_.Tap(XK_Return);  // the first card
-  ASSERT_GT(game_.Screenshot(), 0);
+  Clock::time_point started;
+  ASSERT_NO_FATAL_FAILURE(StartFirstLevel(&started));
 
   // Half the solution, two seconds in the in-game menu, the rest.
   const size_t half = solution.size() / 2;
@@ -172,7 +134,7 @@ TEST_F(GameX11, PlaysTheFirstLevelWithAPauseUnlocksTheSecondAndSavesOnQuit) {
 }
 
 TEST_F(GameX11, SettingsChangeTheWindowSizeAndTheLanguageAndAreSaved) {
-  Launch(Prefs(1, 1));
+  Launch(PrefsFile(1, 1));
   ToMainMenu();
   game_.Tap(XK_Down);    // Settings
   game_.Tap(XK_Return);
@@ -216,7 +178,7 @@ TEST_F(GameX11, FullScreenAndBorderlessOpenAtTheDesktopSizeAndEscapeEndsTheGame)
   for (int screen : {0, 2}) {
     SCOPED_TRACE(screen);
     GameProcess game;
-    game.WriteFile(game.user_dir() + "Cratevale.prefs", Prefs(screen, 1));
+    game.WriteFile(game.user_dir() + "Cratevale.prefs", PrefsFile(screen, 1));
     ASSERT_TRUE(game.Start({"/LOG"}));
     ASSERT_TRUE(game.WaitForLog("OffsetY:", kStartTimeoutMs)) << game.Log();
     ASSERT_GT(game.Screenshot(), 0);
@@ -238,7 +200,7 @@ TEST_F(GameX11, FullScreenAndBorderlessOpenAtTheDesktopSizeAndEscapeEndsTheGame)
 TEST_F(GameX11, EveryBriskTapActsOnASlowScreenOfABusyMachine) {
   BusyProcesses busy(2);
   ASSERT_EQ(busy.running(), 2);
-  game_.WriteFile(game_.user_dir() + "Cratevale.prefs", Prefs(1, 6));  // 2560 x 1440
+  game_.WriteFile(game_.user_dir() + "Cratevale.prefs", PrefsFile(1, 6));  // 2560 x 1440
   ASSERT_TRUE(game_.Start({"/LOG"}));
   ASSERT_TRUE(game_.WaitForLog("OffsetY:", 2 * kStartTimeoutMs)) << game_.Log();
   constexpr int kSlowMs = 60000;
@@ -270,15 +232,12 @@ TEST_F(GameX11, EveryBriskTapActsOnASlowScreenOfABusyMachine) {
 // Minimised in the middle of a level and brought back, the game leaves the time away out of the
 // level's time, as it does the time in the in-game menu.
 TEST_F(GameX11, TimeAwayWhileMinimisedIsNotCountedInTheLevelsTime) {
-  const std::string solution = FirstSolution();
+  const std::string solution = RecordedSolution("01");
   ASSERT_FALSE(solution.empty());
-  Launch(Prefs(1, 1));
+  Launch(PrefsFile(1, 1));
   ToMainMenu();
-  game_.Tap(XK_Return);  // Start: the carousel
-  ASSERT_GT(game_.Screenshot(), 0);
-  const auto started = Clock::now();
-  game_.Tap(XK_Return);  // the first card
-  ASSERT_GT(game_.Screenshot(), 0);
+  Clock::time_point started;
+  ASSERT_NO_FATAL_FAILURE(StartFirstLevel(&started));
   const size_t half = solution.size() / 2;
   for (size_t i = 0; i < half; ++i) ASSERT_NO_FATAL_FAILURE(Move(solution[i]));
   ASSERT_TRUE(game_.Minimise());
@@ -317,7 +276,7 @@ TEST(MainLoopX11, MusicPausedWhileTheWindowIsAwayComesBackWithIt) {
   for (const char* pack : {"Cratevale.data", "Cratevale.maps", "Cratevale.languages"}) {
     fs::create_symlink(std::string(CRATEVALE_PACK_DIR) + pack, game.path() + pack);
   }
-  game.Write("Cratevale.prefs", Prefs(1, 0));
+  game.Write("Cratevale.prefs", PrefsFile(1, 0));
   setenv("HOME", home.path().c_str(), 1);
   std::string program = game.path() + "cratevale";
   char* argv[] = {program.data()};

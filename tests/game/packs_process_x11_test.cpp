@@ -36,27 +36,6 @@ constexpr int kBoxTimeoutMs = 60000;
 constexpr int kPanelKeyMs = 400;
 const std::string kErrorBox = "Cratevale::Error";
 
-std::string Prefs(int screen, int resolution, const std::string& language, int last_played) {
-  return "[Settings]\nLanguage = " + language + "\nMusic = 1\nGameScreen = " + std::to_string(screen) +
-         "\nResolution = " + std::to_string(resolution) + "\nGamepad = 0\nPad = 0\nButton = 1\nLastPlayed = " +
-         std::to_string(last_played) + "\n";
-}
-
-std::string PrefsValue(const std::string& prefs, const std::string& key) {
-  std::istringstream lines(prefs);
-  for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(key + " = ", 0) == 0) return line.substr(key.size() + 3);
-  }
-  return "";
-}
-
-std::vector<long> Numbers(const std::string& text) {
-  std::vector<long> numbers;
-  std::istringstream in(text);
-  for (long n; in >> n;) numbers.push_back(n);
-  return numbers;
-}
-
 void RunCommand(const std::string& command) { ASSERT_EQ(std::system(command.c_str()), 0) << command; }
 
 // The runtime pack's entries in file order: where each header starts, and its name.
@@ -123,7 +102,7 @@ class PacksX11 : public ::testing::Test {
  protected:
   // Settings and results of a player who has solved the first five levels; the sixth is open.
   void SeedSaveFolder(int screen = 1, int last_played = 4, const std::string& language = "en_GB") {
-    prefs_ = Prefs(screen, 1, language, last_played);
+    prefs_ = PrefsFile(screen, 1, language, last_played);
     scores_.clear();
     for (int level = 0; level < LevelCount(); ++level) {
       scores_ += level < 5 ? "11111\n8\n1\n" : level == 5 ? "0\n0\n1\n" : "0\n0\n0\n";
@@ -177,16 +156,23 @@ class PacksX11 : public ::testing::Test {
     game().Tap(XK_space);
     ASSERT_GT(game().Screenshot(), 0);  // the main menu has slid in
   }
+  // From the main menu: the settings panel, music off, the screen mode one step along with
+  // `mode_key` (Left or Right), confirmed (the window size is skipped).
+  void TurnMusicOffAndChangeMode(unsigned long mode_key) {
+    game().Tap(XK_Down, kPanelKeyMs);  // Settings
+    game().Tap(XK_Return, kPanelKeyMs);
+    ASSERT_GT(game().Screenshot(), 0);  // lets the panel slide in
+    // The music row to off, the mode row one step, the confirm row pressed.
+    const unsigned long keys[] = {XK_Down, XK_Right, XK_Down, mode_key, XK_Down, XK_Return};
+    for (const unsigned long key : keys) game().Tap(key, kPanelKeyMs);
+  }
   // Waits for an error box with this title, answers it with Return and waits until that box has
   // gone (another box may follow at once).
   bool AnswerBox(const std::string& title) {
     Display* display = static_cast<Display*>(x11_display());
     // The box can go between finding a window and asking about it; that is no error here.
-    const XErrorHandler previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    const bool answered = AnswerBoxOn(display, title);
-    XSync(display, False);
-    XSetErrorHandler(previous);
-    return answered;
+    X11QuietErrors quiet;
+    return AnswerBoxOn(display, title);
   }
   bool AnswerBoxOn(Display* display, const std::string& title) {
     const auto end = Clock::now() + std::chrono::milliseconds(kBoxTimeoutMs);
@@ -319,15 +305,7 @@ TEST_F(PacksX11, AFullScreenThatCannotOpenGoesBackToTheWindowAndKeepsIt) {
   SeedSaveFolder(1, 0);
   Launch();
   ASSERT_NE(game().Log().find("ScreenWidth:\t\t1000\n"), std::string::npos) << "the monitor was not taken";
-  game().Tap(XK_Down, kPanelKeyMs);    // Settings
-  game().Tap(XK_Return, kPanelKeyMs);
-  ASSERT_GT(game().Screenshot(), 0);  // lets the panel slide in
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Right, kPanelKeyMs);   // music off
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Left, kPanelKeyMs);    // full screen
-  game().Tap(XK_Down, kPanelKeyMs);    // confirm (the window size is skipped)
-  game().Tap(XK_Return, kPanelKeyMs);
+  ASSERT_NO_FATAL_FAILURE(TurnMusicOffAndChangeMode(XK_Left));  // windowed to full screen
   ASSERT_TRUE(AnswerBox(kErrorBox)) << game().Log();
   ASSERT_TRUE(game().WaitForLog("Opening screen (Windowed):\t\tOK", 30000, 2)) << game().Log();
   const std::string log = game().Log();
@@ -349,15 +327,7 @@ TEST_F(PacksX11, WhenNeitherModeOpensTheGameSavesBeforeItEnds) {
   Launch();
   // The asset pack goes away: no screen can get its pictures any more.
   fs::remove(game().game_dir() + "Cratevale.data");
-  game().Tap(XK_Down, kPanelKeyMs);    // Settings
-  game().Tap(XK_Return, kPanelKeyMs);
-  ASSERT_GT(game().Screenshot(), 0);  // lets the panel slide in
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Right, kPanelKeyMs);   // music off
-  game().Tap(XK_Down, kPanelKeyMs);
-  game().Tap(XK_Right, kPanelKeyMs);   // borderless
-  game().Tap(XK_Down, kPanelKeyMs);    // confirm (the window size is skipped)
-  game().Tap(XK_Return, kPanelKeyMs);
+  ASSERT_NO_FATAL_FAILURE(TurnMusicOffAndChangeMode(XK_Right));  // windowed to borderless
   ASSERT_TRUE(AnswerBox(kErrorBox)) << game().Log();  // the new mode
   ASSERT_TRUE(AnswerBox(kErrorBox)) << game().Log();  // the mode that worked
   EXPECT_EQ(game().WaitExit(30000), 0);

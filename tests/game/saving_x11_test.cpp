@@ -29,9 +29,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kStartTimeoutMs = 60000;
-const std::string kWindowedPrefs =
-    "[Settings]\nLanguage = en_GB\nMusic = 1\nGameScreen = 1\nResolution = 1\nGamepad = 0\nPad = 0\n"
-    "Button = 1\nLastPlayed = 0\n";
+const std::string kWindowedPrefs = PrefsFile(1, 1);
 
 // Every file of a folder (names and bytes), to compare a folder before and after. Logs (which a
 // running game may still add to) and screenshots by their names only.

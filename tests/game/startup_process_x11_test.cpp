@@ -177,6 +177,20 @@ TEST_F(FatalEndTest, AMissingSoundStopsAfterTheThreeBeforeItWithTheAssetBox) {
   ExpectNothingSaved();
 }
 
+TEST_F(FatalEndTest, AMusicTrackNoDecoderOpensFailsInItsPlaceAmongTheSounds) {
+  // The tracks are read and opened from the very start; what their threads found is logged in
+  // the sound pass, in its order.
+  ChangeAssetPack([](const std::string& stage) { std::ofstream(stage + "/music2.ogg") << "not a sound at all"; });
+  const GameRun run = RunGame();
+  EXPECT_TRUE(run.box_answered);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(LastLines(LogLines(), 3),
+            (std::vector<std::string>{"ScreenHeight:\t\t" + std::to_string(x11_current_mode().height),
+                                      "Load asset (music1.ogg):\t\tOK", "Load asset (music2.ogg):\t\tFAILED"}));
+  EXPECT_EQ(run.standard_error, kBoxTitle + ": " + kAssetMessage + "\n");
+  ExpectNothingSaved();
+}
+
 TEST_F(FatalEndTest, AMissingPictureClosesTheScreenAndShowsTheAssetBox) {
   LeaveOutOfAssetPack("locked.png");
   const GameRun run = RunGame();

@@ -43,17 +43,6 @@ int CountLinesStartingWith(const std::string& text, const std::string& prefix) {
   return count;
 }
 
-// Xlib's protocol errors (a window gone while it is looked at) are answered by a lookup that
-// finds nothing, not by the end of the test program.
-class QuietErrors {
- public:
-  QuietErrors() : previous_(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; })) {}
-  ~QuietErrors() { XSetErrorHandler(previous_); }
-
- private:
-  int (*previous_)(Display*, XErrorEvent*);
-};
-
 // The process id a window carries in _NET_WM_PID, or 0.
 pid_t WindowPid(Display* display, Window window) {
   const Atom pid_atom = XInternAtom(display, "_NET_WM_PID", False);
@@ -79,25 +68,10 @@ Window ParentOf(Display* display, Window window) {
   return parent == root ? 0 : parent;
 }
 
-// A mapped top-level window of the process below `parent` (window manager frames looked into).
-Window FindProcessWindow(Display* display, Window parent, pid_t pid) {
-  Window root = 0, parent_of = 0, *children = nullptr;
-  unsigned int count = 0;
-  if (!XQueryTree(display, parent, &root, &parent_of, &children, &count)) return 0;
-  Window found = 0;
-  for (unsigned int i = 0; i < count && !found; ++i) {
-    XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-    found = WindowPid(display, children[i]) == pid ? children[i] : FindProcessWindow(display, children[i], pid);
-  }
-  if (children) XFree(children);
-  return found;
-}
-
 // Whether the window with the keyboard focus is the game's: one of its process's windows, or
 // a full-screen window (override-redirect, not the small window a test takes the focus with).
 bool GameHasFocus(Display* display, pid_t pid) {
-  QuietErrors quiet;
+  X11QuietErrors quiet;  // a window gone while it is looked at: found nothing
   Window focus = 0;
   int revert = 0;
   XGetInputFocus(display, &focus, &revert);
@@ -318,8 +292,10 @@ int GameProcess::TapToExit(unsigned long keysym, int timeout_ms) {
 unsigned long GameProcess::MainWindow() const {
   if (pid_ <= 0) return 0;
   Display* display = static_cast<Display*>(x11_display());
-  QuietErrors quiet;
-  return FindProcessWindow(display, DefaultRootWindow(display), pid_);
+  X11QuietErrors quiet;  // a window gone while it is looked at: found nothing
+  // A mapped top-level window of the process, window manager frames looked into.
+  return x11_find_viewable_window_if(display, DefaultRootWindow(display),
+                                     [&](unsigned long window) { return WindowPid(display, window) == pid_; });
 }
 
 bool GameProcess::Minimise() {
@@ -364,6 +340,48 @@ std::vector<std::string> GameProcess::Screenshots() const {
   }
   std::sort(found.begin(), found.end());
   return found;
+}
+
+std::string PrefsFile(int screen, int resolution, const std::string& language, int last_played) {
+  return "[Settings]\nLanguage = " + language + "\nMusic = 1\nGameScreen = " + std::to_string(screen) +
+         "\nResolution = " + std::to_string(resolution) + "\nGamepad = 0\nPad = 0\nButton = 1\nLastPlayed = " +
+         std::to_string(last_played) + "\n";
+}
+
+std::string PrefsValue(const std::string& prefs, const std::string& key) {
+  std::istringstream lines(prefs);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(key + " = ", 0) == 0) return line.substr(key.size() + 3);
+  }
+  return "";
+}
+
+std::vector<long> Numbers(const std::string& text) {
+  std::vector<long> numbers;
+  std::istringstream in(text);
+  for (long n; in >> n;) numbers.push_back(n);
+  return numbers;
+}
+
+std::string RecordedSolution(const std::string& level) {
+  std::istringstream lines(GameProcess::ReadFile(std::string(CRATEVALE_PACK_DIR) + "level_solutions.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(level + "\t", 0) == 0) return line.substr(line.rfind('\t') + 1);
+  }
+  return "";
+}
+
+std::vector<std::pair<unsigned long, bool>> StepKeys(char move) {
+  unsigned long key = XK_Down;
+  switch (move | 0x20) {
+    case 'l': key = XK_Left; break;
+    case 'r': key = XK_Right; break;
+    case 'u': key = XK_Up; break;
+    default: break;
+  }
+  std::vector<std::pair<unsigned long, bool>> keys = {{key, true}, {XK_x, true}, {XK_x, false}, {key, false}};
+  for (int i = 0; i < 4; ++i) keys.insert(keys.end(), {{XK_x, true}, {XK_x, false}});
+  return keys;
 }
 
 BusyProcesses::BusyProcesses(int count) {

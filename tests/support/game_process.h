@@ -101,6 +101,23 @@ class GameProcess {
   bool unprivileged_ = false;
 };
 
+// A whole preferences file as the game writes it, with these choices, music on and no gamepad.
+std::string PrefsFile(int screen, int resolution, const std::string& language = "en_GB", int last_played = 0);
+// The value of a "Key = value" line of a preferences file, or "" when it has none.
+std::string PrefsValue(const std::string& prefs, const std::string& key);
+// The whole numbers of a text (a results file), in order, up to the first word that is none.
+std::vector<long> Numbers(const std::string& text);
+
+// The recorded solution of a level ("01") from the build's solutions file (a letter l, r, u or d
+// a step, in either case), or "" when it has none.
+std::string RecordedSolution(const std::string& level);
+// The key events of one step of the keeper (a solution's letter), for GameProcess::SendKeys, to
+// take a step whatever the speed of the frames: the game sees one key change a frame, so the
+// direction key is held for exactly three frames (a turn, if needed, then the step starts; the
+// step's own eight frames outlast the hold), then eight frames of a key the game does not use (x)
+// let the step end.
+std::vector<std::pair<unsigned long, bool>> StepKeys(char move);
+
 // Processes that keep the processors busy (each a `yes` writing into /dev/null) for as long as
 // the object lives: a test of the game on a loaded machine.
 class BusyProcesses {

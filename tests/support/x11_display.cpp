@@ -37,8 +37,7 @@ Display* SharedDisplay() {
 
 // The window a property of `window` names, or 0 (also when `window` no longer exists).
 Window WindowProperty(Display* display, Window window, const char* name) {
-  XSync(display, False);
-  auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  X11QuietErrors quiet;
   Atom type = 0;
   int format = 0;
   unsigned long count = 0, after = 0;
@@ -49,8 +48,6 @@ Window WindowProperty(Display* display, Window window, const char* name) {
     value = *reinterpret_cast<Window*>(data);
   }
   if (data) XFree(data);
-  XSync(display, False);
-  XSetErrorHandler(previous);
   return value;
 }
 
@@ -179,12 +176,9 @@ X11VideoMode::~X11VideoMode() {
   if (shown_before_) ShowMode(display, output_, shown_before_);
   // A mode still shown (a test that failed before closing its screen) cannot go; that is no
   // reason to end the test program.
-  XSync(display, False);
-  auto* previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+  X11QuietErrors quiet;
   XRRDeleteOutputMode(display, output_, mode_);
   XRRDestroyMode(display, mode_);
-  XSync(display, False);
-  XSetErrorHandler(previous);
 }
 
 X11Size x11_current_mode() {
@@ -212,6 +206,16 @@ unsigned long x11_current_mode_id() {
 }
 
 void* x11_display() { return SharedDisplay(); }
+
+X11QuietErrors::X11QuietErrors() {
+  if (SharedDisplay()) XSync(SharedDisplay(), False);
+  previous_ = reinterpret_cast<void (*)()>(XSetErrorHandler([](Display*, XErrorEvent*) { return 0; }));
+}
+
+X11QuietErrors::~X11QuietErrors() {
+  if (SharedDisplay()) XSync(SharedDisplay(), False);
+  XSetErrorHandler(reinterpret_cast<XErrorHandler>(previous_));
+}
 
 void x11_key(unsigned long keysym, bool down) {
   Display* display = static_cast<Display*>(x11_display());
@@ -329,7 +333,8 @@ std::string x11_window_title(void* connection, unsigned long window) {
   return title;
 }
 
-unsigned long x11_find_viewable_window(void* connection, unsigned long parent, const std::string& title) {
+unsigned long x11_find_viewable_window_if(void* connection, unsigned long parent,
+                                          const std::function<bool(unsigned long window)>& wanted) {
   Display* display = static_cast<Display*>(connection);
   Window root = 0, parent_of = 0, *children = nullptr;
   unsigned int count = 0;
@@ -338,8 +343,13 @@ unsigned long x11_find_viewable_window(void* connection, unsigned long parent, c
   for (unsigned int i = 0; i < count && !found; ++i) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-    found = x11_window_title(display, children[i]) == title ? children[i] : x11_find_viewable_window(display, children[i], title);
+    found = wanted(children[i]) ? children[i] : x11_find_viewable_window_if(display, children[i], wanted);
   }
   if (children) XFree(children);
   return found;
+}
+
+unsigned long x11_find_viewable_window(void* display, unsigned long parent, const std::string& title) {
+  return x11_find_viewable_window_if(display, parent,
+                                     [&](unsigned long window) { return x11_window_title(display, window) == title; });
 }

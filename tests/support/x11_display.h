@@ -50,6 +50,20 @@ unsigned long x11_current_mode_id();
 // any helper opens it. Tests use it to send input and read window properties.
 void* x11_display();
 
+// While the object lives, protocol errors on that connection (a window gone while it is looked at
+// or changed) are passed over instead of ending the test program. What was asked before it is
+// settled as it begins, and what was asked in its life before it ends.
+class X11QuietErrors {
+ public:
+  X11QuietErrors();
+  ~X11QuietErrors();
+  X11QuietErrors(const X11QuietErrors&) = delete;
+  X11QuietErrors& operator=(const X11QuietErrors&) = delete;
+
+ private:
+  void (*previous_)() = nullptr;  // the handler it stands in for
+};
+
 struct X11Size {
   int width = 0;
   int height = 0;
@@ -100,6 +114,10 @@ class X11FocusThief {
 std::string x11_window_title(void* display, unsigned long window);
 // A viewable window with this title anywhere below `parent`, or 0.
 unsigned long x11_find_viewable_window(void* display, unsigned long parent, const std::string& title);
+// The first viewable window below `parent`, depth first and looking into viewable windows only
+// (window manager frames too), for which `wanted` holds; or 0.
+unsigned long x11_find_viewable_window_if(void* display, unsigned long parent,
+                                          const std::function<bool(unsigned long window)>& wanted);
 
 // A fresh path for a test file under the system's temporary folder.
 std::string x11_temp_path(const std::string& name);

@@ -14,6 +14,7 @@
 #include "runtime/data/pack.h"
 #include "tools/levels/level_art.h"
 #include "tools/levels/level_build.h"
+#include "tools/levels/level_climb.h"
 #include "tools/levels/level_compiler.h"
 #include "tools/levels/level_generator.h"
 #include "tools/levels/level_solver.h"
@@ -34,6 +35,7 @@ int Usage() {
                "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
                "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n"
                "       levels deep <family> <crates> <width> <height> <obstacles> <attempts> <seed> <shown> <limit> <least depth> <least pushes> [<targets>]\n"
+               "       levels climb <family> <crates> <width> <height> <obstacles> <seed> <steps> <seconds> <limit> <folder> [<level source>]\n"
                "         (families: open halls ring stacks bays winding; targets: scattered clustered)\n");
   return 2;
 }
@@ -248,6 +250,66 @@ int CommandDeep(char** argv) {
   return 0;
 }
 
+// The climbing search: from a generated room of the family (or from the given level), climbs on
+// depth and writes its best level, once it has at least 70 pushes and a depth of at least 10,
+// to <folder>/<family>-<seed>.txt (rewritten as better ones are found).
+int CommandClimb(int argc, char** argv) {
+  ClimbSettings settings;
+  bool known = false;
+  for (int f = 0; f < kRoomFamilies; ++f)
+    if (std::string(argv[0]) == RoomFamilyName(static_cast<RoomFamily>(f))) {
+      settings.family = static_cast<RoomFamily>(f);
+      known = true;
+    }
+  settings.crates = std::atoi(argv[1]);
+  settings.width = std::atoi(argv[2]);
+  settings.height = std::atoi(argv[3]);
+  settings.obstacles = std::atoi(argv[4]);
+  settings.seed = std::strtoull(argv[5], nullptr, 10);
+  settings.steps = std::atoi(argv[6]);
+  settings.seconds = std::atof(argv[7]);
+  settings.solver_limit = std::strtoul(argv[8], nullptr, 10);
+  fs::path folder = argv[9];
+  if (!known || settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
+      settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2 || settings.solver_limit == 0)
+    return Usage();
+  ClimbedLevel start;
+  if (argc > 10) {
+    std::string text;
+    Level level;
+    std::string problem = ReadFile(argv[10], text) ? ParseLevelSource(text, level) : "cannot read it";
+    if (problem.empty() && !ProveClimbedLevel(level, settings.solver_limit, start))
+      problem = "not proved push-optimal within the limit";
+    if (!problem.empty()) {
+      std::fprintf(stderr, "%s: %s\n", argv[10], problem.c_str());
+      return 1;
+    }
+    settings.crates = static_cast<int>(level.crates.size());
+  } else {
+    start = StartingLevel(settings);
+    if (!start.solution.solved) {
+      std::fprintf(stderr, "levels: no room proved for %s seed %s\n", argv[0], argv[5]);
+      return 1;
+    }
+  }
+  std::fprintf(stderr, "start: pushes %d, bound %d, depth %d\n", start.solution.pushes, start.bound, start.depth);
+  auto start_time = std::chrono::steady_clock::now();
+  ClimbReport report = ClimbLevel(start, settings, [&](const ClimbedLevel& c) {
+    std::fprintf(stderr, "%7.1f s: pushes %d, bound %d, depth %d, proof %zu\n", SecondsSince(start_time),
+                 c.solution.pushes, c.bound, c.depth, c.solution.proof_expanded);
+    if (c.solution.pushes < 70 || c.depth < 10) return;
+    std::string text = ClimbCandidateText(c, settings);
+    fs::path path = folder / (std::string(argv[0]) + "-" + argv[5] + ".txt");
+    if (!WriteFile(path, std::vector<uint8_t>(text.begin(), text.end())))
+      std::fprintf(stderr, "levels: cannot write %s\n", path.c_str());
+  });
+  const ClimbedLevel& best = report.best;
+  std::printf("%s", ClimbCandidateText(best, settings).c_str());
+  std::printf("; %d tried, %d proved, %d refused, %d restarts, %.1f s\n", report.tried, report.proved, report.refused,
+              report.restarts, report.seconds);
+  return 0;
+}
+
 // Prints the best generated candidates in the notation, each with its figures as a comment.
 int CommandGenerate(char** argv) {
   GeneratorSettings settings;
@@ -292,5 +354,6 @@ int main(int argc, char** argv) {
   if (command == "picture" && argc == 6) return CommandPicture(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
   if (command == "generate" && argc >= 10 && argc <= 12) return CommandGenerate(argv + 2);
   if (command == "deep" && (argc == 13 || argc == 14)) return CommandDeep(argv + 2);
+  if (command == "climb" && (argc == 12 || argc == 13)) return CommandClimb(argc - 2, argv + 2);
   return Usage();
 }

@@ -194,15 +194,16 @@ int LoadWithLittleMemoryLeft(const MemoryBlock& data) {
   return failed && goes_on ? 0 : 1;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
+// The sanitizers' own allocators end the process where the system's reports failure.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitizerAllocator = true;
 #else
-constexpr bool kAddressSanitizer = false;
+constexpr bool kSanitizerAllocator = false;
 #endif
 
 TEST(SoundMemory, ASoundWhoseMemoryCannotBeHadFailsToLoadInsteadOfThrowing) {
-  if (kAddressSanitizer) {
-    GTEST_SKIP() << "the address sanitizer's allocator ends the process where the system's reports failure";
+  if (kSanitizerAllocator) {
+    GTEST_SKIP() << "a sanitizer's allocator ends the process where the system's reports failure";
   }
   // Each case in a process of its own, whose address space is capped.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -382,6 +383,20 @@ TEST_F(SoundTest, DamagedOggLoadsWhatCanBeDecodedAndEnds) {
   EXPECT_LT(sound_length(kOtherSound), 88200 * 4);
 }
 
+// Every sample the decoder hands out for the data, read to its end.
+std::vector<uint8_t> DecoderOutput(const MemoryBlock& ogg) {
+  const SoundDecoder* decoder = ogg_vorbis_decoder();
+  void* stream = decoder->open_memory(ogg.data(), ogg.size());
+  std::vector<uint8_t> out;
+  if (!stream) return out;
+  uint8_t piece[1000];
+  for (long got; (got = decoder->read(stream, piece, sizeof piece, 0)) != 0;) {
+    if (got > 0) out.insert(out.end(), piece, piece + got);
+  }
+  decoder->close(stream);
+  return out;
+}
+
 TEST_F(SoundTest, BackgroundLoadsGiveTheSamplesOfALoadInTurn) {
   // Two tracks side by side, one of them converted from mono 22050 Hz, and a damaged one.
   const MemoryBlock stereo = EncodeWithOggenc(2, 44100, 60000);
@@ -392,8 +407,13 @@ TEST_F(SoundTest, BackgroundLoadsGiveTheSamplesOfALoadInTurn) {
   for (const MemoryBlock* ogg : {&stereo, &mono, static_cast<const MemoryBlock*>(&damaged)}) {
     ASSERT_NE(sound_load_from_memory(kTestSound, *ogg, ogg->size()), 0);
     const std::vector<uint8_t> in_turn(sound_samples(kTestSound), sound_samples(kTestSound) + sound_length(kTestSound));
+    // In the device's own format, the samples are the decoder's, untouched.
+    if (ogg == &stereo) {
+      EXPECT_EQ(in_turn, DecoderOutput(stereo));
+    }
     ASSERT_NE(sound_load_in_background(kTestSound, *ogg, ogg->size()), 0);
     ASSERT_NE(sound_load_in_background(kOtherSound, stereo, stereo.size()), 0);
+    EXPECT_EQ(sound_check_loading(kTestSound), 1);
     ASSERT_EQ(sound_finish_loading(kTestSound), 1);
     ASSERT_EQ(sound_length(kTestSound), static_cast<int64_t>(in_turn.size()));
     EXPECT_EQ(std::memcmp(sound_samples(kTestSound), in_turn.data(), in_turn.size()), 0);
@@ -409,6 +429,8 @@ TEST_F(SoundTest, BackgroundLoadsGiveTheSamplesOfALoadInTurn) {
   EXPECT_EQ(sound_load_in_background(kTestSound, MemoryBlock(1000, 0x42), 1000), 0);
   EXPECT_EQ(sound_length(kTestSound), 400);
   EXPECT_EQ(sound_finish_loading(999), 0);  // no such sound
+  EXPECT_EQ(sound_check_loading(999), 0);
+  EXPECT_EQ(sound_check_loading(kTestSound), 1);  // loaded at once
   // Freed, or replaced, while still decoding: nothing is left behind.
   ASSERT_NE(sound_load_in_background(kOtherSound, stereo, stereo.size()), 0);
   sound_free(kOtherSound);
@@ -416,6 +438,47 @@ TEST_F(SoundTest, BackgroundLoadsGiveTheSamplesOfALoadInTurn) {
   ASSERT_NE(sound_load_in_background(kOtherSound, stereo, stereo.size()), 0);
   ASSERT_NE(sound_load_from_memory(kOtherSound, wav, wav.size()), 0);
   EXPECT_EQ(sound_length(kOtherSound), 400);
+}
+
+// Loads started before the service opens: each is decoded on its thread at once, waits for the
+// device only to convert, and gives the samples of a load in turn once the service is open; a
+// load given up while still decoding ends at once. The exit code names the first check that failed.
+int LoadBeforeTheServiceOpens(const MemoryBlock& stereo, const MemoryBlock& mono) {
+  sound_decoder_register(ogg_vorbis_decoder());
+  sound_decoder_register(&kEndlessDecoder);
+  const MemoryBlock wav = MakeStereoWav(RampFrames(100));
+  const MemoryBlock endless(kEndlessTag, kEndlessTag + sizeof kEndlessTag);
+  const MemoryBlock* blocks[] = {&stereo, &mono, &wav};
+  for (int64_t number = 0; number < 3; ++number) {
+    if (!sound_load_in_background(number, *blocks[number], blocks[number]->size())) return 10 + number;
+  }
+  if (!sound_load_in_background(3, MemoryBlock(1000, 0x42), 1000)) return 20;
+  if (!sound_load_in_background(4, endless, endless.size())) return 21;
+  // Nothing can be had before the device's format is known, and nothing is lost by asking.
+  if (sound_finish_loading(0) != 0 || sound_check_loading(0) != 0 || sound_length(0) != 0) return 23;
+  sound_free(4);  // would decode for ever
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  if (!sound_init()) return 24;
+  if (sound_check_loading(3) != 0 || sound_length(3) != 0) return 25;  // opened with no decoder
+  for (int64_t number = 0; number < 3; ++number) {
+    if (sound_check_loading(number) != 1 || sound_finish_loading(number) != 1) return 30 + number;
+    const std::vector<uint8_t> background(sound_samples(number), sound_samples(number) + sound_length(number));
+    if (!sound_load_from_memory(number, *blocks[number], blocks[number]->size())) return 40 + number;
+    const std::vector<uint8_t> in_turn(sound_samples(number), sound_samples(number) + sound_length(number));
+    if (background.empty() || background != in_turn) return 50 + number;
+  }
+  if (!sound_load_in_background(5, endless, endless.size())) return 60;
+  sound_shutdown();  // gives it up
+  return sound_length(5) == 0 ? 0 : 61;
+}
+
+TEST(SoundClosed, LoadsStartedBeforeTheServiceOpensGiveTheSamplesOfALoadInTurn) {
+  // A process of its own, so that no earlier test has opened the device.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const MemoryBlock stereo = EncodeWithOggenc(2, 44100, 60000);
+  const MemoryBlock mono = EncodeWithOggenc(1, 22050, 20000);
+  ASSERT_FALSE(stereo.empty() || mono.empty()) << "oggenc (vorbis-tools) is needed";
+  EXPECT_EXIT(std::exit(LoadBeforeTheServiceOpens(stereo, mono)), testing::ExitedWithCode(0), "");
 }
 
 TEST_F(SoundTest, UnreadableDataFailsAndKeepsTheOldSound) {
