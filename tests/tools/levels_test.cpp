@@ -295,6 +295,40 @@ TEST(LevelGenerator, FindsDeepLevelsInEveryFamilyAndRanksThemByDepth) {
   }
 }
 
+// Targets placed side by side keep the room's rules (every candidate playable, no lone wall
+// pieces) and stand in one patch: every target touches another.
+TEST(LevelGenerator, ClusteredTargetsStandInOnePatch) {
+  for (int family : {0, 2, 4}) {
+    GeneratorSettings settings;
+    settings.family = static_cast<RoomFamily>(family);
+    settings.targets = TargetPlacement::kClustered;
+    settings.crates = 3;
+    settings.width = 9;
+    settings.height = 7;
+    settings.obstacles = 4;
+    settings.attempts = 6;
+    settings.search_limit = 100000;
+    settings.seed = 11;
+    settings.min_depth = 1;
+    settings.min_pushes = 8;
+    std::vector<Candidate> candidates = GenerateLevels(settings);
+    SCOPED_TRACE(RoomFamilyName(settings.family));
+    EXPECT_FALSE(candidates.empty());
+    for (const Candidate& c : candidates) {
+      SCOPED_TRACE(LevelToText(c.level));
+      EXPECT_EQ(LevelProblem(c.level), "");
+      EXPECT_EQ(LoneWallPieces(c.level), 0);
+      EXPECT_TRUE(c.solution.fewest_pushes);
+      for (int t : c.level.targets) {
+        int neighbours = 0;
+        for (int step : {-1, 1, -c.level.width, c.level.width})
+          neighbours += std::binary_search(c.level.targets.begin(), c.level.targets.end(), t + step);
+        EXPECT_GE(neighbours, 1) << t;
+      }
+    }
+  }
+}
+
 TEST(LevelGenerator, CountsHowOftenASolutionTurnsToAnotherCrate) {
   Level level = Parse("Title: tLevelX\n#######\n#@$  .#\n#     #\n#  $ .#\n#######\n");
   EXPECT_EQ(CrateChanges(level, "R"), 1);

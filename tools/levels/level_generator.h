@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,16 @@ enum class RoomFamily {
 constexpr int kRoomFamilies = 6;
 const char* RoomFamilyName(RoomFamily family);
 
+// Where the targets go in a room.
+enum class TargetPlacement {
+  kScattered,  // anywhere on the floor
+  kClustered,  // side by side in one patch that begins in a corner or dead end, so that the order
+               // the crates arrive in matters
+};
+
 struct GeneratorSettings {
   RoomFamily family = RoomFamily::kOpen;
+  TargetPlacement targets = TargetPlacement::kScattered;
   int crates = 3;
   int width = 8;         // the room inside its outer wall
   int height = 6;
@@ -46,9 +55,10 @@ struct GeneratorSettings {
   // ranked by depth, then pushes, then the solver's effort.
   int min_depth = 0;
   int min_pushes = 0;
-  // When given, the search for depth adds a line per room it searched: the positions it
-  // covered, the deepest of them and the position it chose.
-  std::vector<std::string>* notes = nullptr;
+  // When given, the search for depth tells a line per room it searched as soon as it has it:
+  // the positions it covered, the deepest of them and the position it chose; and a line per
+  // position the solver judged.
+  std::function<void(const std::string&)> note;
 };
 
 struct Candidate {

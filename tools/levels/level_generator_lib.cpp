@@ -54,17 +54,20 @@ Level MakeRoom(const GeneratorSettings& settings, Random& random) {
       break;
     }
     case RoomFamily::kRing: {
-      // A block in the middle, two cells from the wall, with a notch or two cut into it.
+      // A block in the middle, two cells from the wall, with a notch or two cut into it: bays
+      // two cells square off the walk (a notch one cell wide would be a dead end, filled in
+      // when the room is tidied).
       for (int y = 3; y <= h - 2; ++y)
         for (int x = 3; x <= w - 2; ++x) set(x, y, 1);
       int notches = 1 + random.Below(3);
       for (int i = 0; i < notches; ++i) {
-        int x = 3 + random.Below(std::max(1, w - 4)), y = 3 + random.Below(std::max(1, h - 4));
-        if (random.Chance(50)) {
-          for (int dy = 0; dy < 2; ++dy) set(x, random.Chance(50) ? 3 + dy : h - 2 - dy, 0);
-        } else {
-          for (int dx = 0; dx < 2; ++dx) set(random.Chance(50) ? 3 + dx : w - 2 - dx, y, 0);
-        }
+        int x = 3 + random.Below(std::max(1, w - 5)), y = 3 + random.Below(std::max(1, h - 5));
+        bool from_side = random.Chance(50), near = random.Chance(50);
+        for (int a = 0; a < 2; ++a)
+          for (int b = 0; b < 2; ++b) {
+            if (from_side) set(near ? 3 + b : w - 2 - b, y + a, 0);
+            else set(x + a, near ? 3 + b : h - 2 - b, 0);
+          }
       }
       obstacles /= 2;
       break;
@@ -126,6 +129,33 @@ std::vector<int> FloorCells(const Level& level) {
   std::vector<int> cells;
   for (int c = 0; c < level.width * level.height; ++c)
     if (!level.walls[c]) cells.push_back(c);
+  return cells;
+}
+
+// `count` floor cells side by side: the first cells a walk outward from a corner or dead end of
+// the room reaches (a cell with walls on two sides or more; any floor cell if there is none).
+std::vector<int> ClusterCells(const Level& level, int count, Random& random) {
+  const int offset[4] = {-1, 1, -level.width, level.width};
+  std::vector<int> floor = FloorCells(level), corners;
+  for (int c : floor) {
+    int walls = 0;
+    for (int step : offset) walls += level.walls[c + step];
+    if (walls >= 2) corners.push_back(c);
+  }
+  if (corners.empty()) corners = floor;
+  std::vector<int> cells{corners[random.Below(static_cast<int>(corners.size()))]};
+  std::vector<unsigned char> seen(level.walls.size(), 0);
+  seen[cells[0]] = 1;
+  for (size_t head = 0; head < cells.size() && static_cast<int>(cells.size()) < count; ++head) {
+    int order[4] = {0, 1, 2, 3};
+    for (int i = 3; i > 0; --i) std::swap(order[i], order[random.Below(i + 1)]);
+    for (int d : order) {
+      int next = cells[head] + offset[d];
+      if (level.walls[next] || seen[next] || static_cast<int>(cells.size()) >= count) continue;
+      seen[next] = 1;
+      cells.push_back(next);
+    }
+  }
   return cells;
 }
 
@@ -226,6 +256,28 @@ void PullAway(Level& level, int pulls, Random& random) {
     if (occupied[c]) level.crates.push_back(static_cast<int>(c));
 }
 
+// Marks the keeper's region (floor not occupied, reached from `keeper`) in `reach` with a new
+// `stamp`, leaves its cells in `todo`, and returns its lowest cell: the region's name in a
+// position's state.
+int WalkRegion(const std::vector<unsigned char>& floor, const std::vector<unsigned char>& occupied,
+               const int (&offset)[4], int keeper, std::vector<int>& reach, int& stamp, std::vector<int>& todo) {
+  ++stamp;
+  todo.assign(1, keeper);
+  reach[keeper] = stamp;
+  int lowest = keeper;
+  for (size_t head = 0; head < todo.size(); ++head) {
+    lowest = std::min(lowest, todo[head]);
+    for (int step : offset) {
+      int next = todo[head] + step;
+      if (floor[next] && !occupied[next] && reach[next] != stamp) {
+        reach[next] = stamp;
+        todo.push_back(next);
+      }
+    }
+  }
+  return lowest;
+}
+
 // Breadth-first reverse play of the crates of `group` (cells of some of the level's crates),
 // the other crates standing still: a position found lies as many pushes from the level's
 // current position as any position can, up to `cap` positions searched. With `anywhere` the
@@ -254,25 +306,10 @@ void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t ca
   std::vector<int> depth;
   std::unordered_set<std::string> seen;
   std::vector<unsigned char> occupied(cells, 0);
-  std::vector<int> reach(cells, -1), child_reach(cells, -1);
+  std::vector<int> reach(cells, -1), child_reach(cells, -1), todo;
   int stamp = 0, child_stamp = 0;
-  // Marks the keeper's region and returns its lowest cell.
   auto walk = [&](int keeper, std::vector<int>& reach, int& stamp) {
-    ++stamp;
-    std::vector<int> todo{keeper};
-    reach[keeper] = stamp;
-    int lowest = keeper;
-    for (size_t head = 0; head < todo.size(); ++head) {
-      lowest = std::min(lowest, todo[head]);
-      for (int step : offset) {
-        int next = todo[head] + step;
-        if (floor[next] && !occupied[next] && reach[next] != stamp) {
-          reach[next] = stamp;
-          todo.push_back(next);
-        }
-      }
-    }
-    return lowest;
+    return WalkRegion(floor, occupied, offset, keeper, reach, stamp, todo);
   };
   auto region = [&](int keeper) { return walk(keeper, reach, stamp); };
   auto key = [](const std::vector<uint16_t>& crates, int keeper) {
@@ -354,8 +391,10 @@ void PullFarthest(Level& level, std::vector<int> group, bool anywhere, size_t ca
 // to the deepest position of at least `min_pushes` pushes with at most one crate on a target
 // (ties broken at random) and returns its fewest pushes, or -1 when no position qualifies.
 // Positions are a state each: the crates in ascending order, then the lowest cell of the
-// keeper's region; at most `cap` are stored.
-int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random, std::vector<std::string>* notes) {
+// keeper's region; at most `search_limit` are stored.
+int PullDeepest(Level& level, const GeneratorSettings& settings, Random& random) {
+  const size_t cap = settings.search_limit;
+  const int min_pushes = settings.min_pushes;
   const int offset[4] = {-1, 1, -level.width, level.width};
   const int cells = level.width * level.height;
   const int n = static_cast<int>(level.targets.size());
@@ -392,23 +431,8 @@ int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random, std::v
   };
   std::vector<int> reach(cells, 0), child_reach(cells, 0), todo;
   int stamp = 0, child_stamp = 0;
-  // Marks the keeper's region with a new stamp; returns its lowest cell.
   auto walk = [&](int keeper, std::vector<int>& reach, int& stamp) {
-    ++stamp;
-    todo.assign(1, keeper);
-    reach[keeper] = stamp;
-    int lowest = keeper;
-    for (size_t head = 0; head < todo.size(); ++head) {
-      lowest = std::min(lowest, todo[head]);
-      for (int step : offset) {
-        int next = todo[head] + step;
-        if (floor[next] && !occupied[next] && reach[next] != stamp) {
-          reach[next] = stamp;
-          todo.push_back(next);
-        }
-      }
-    }
-    return lowest;
+    return WalkRegion(floor, occupied, offset, keeper, reach, stamp, todo);
   };
   auto region = [&](int keeper) { return walk(keeper, reach, stamp); };
   std::vector<uint16_t> state(stride);
@@ -422,6 +446,12 @@ int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random, std::v
     insert(state.data(), 0);
   }
   for (int t : level.targets) occupied[t] = 0;
+  PushBound bound = MakePushBound(level);
+  std::vector<int> position(n);
+  auto bound_of = [&](size_t i) {
+    for (int k = 0; k < n; ++k) position[k] = states[i * stride + k];
+    return PushBoundOf(bound, position);
+  };
   std::vector<uint16_t> crates(n), child(stride);
   for (size_t head = 0; head < depth.size() && depth.size() < cap; ++head) {
     std::copy(&states[head * stride], &states[head * stride] + n, crates.begin());
@@ -447,21 +477,16 @@ int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random, std::v
     }
     for (int c : crates) occupied[c] = 0;
   }
-  PushBound bound = MakePushBound(level);
   std::vector<unsigned char> target(cells, 0);
   for (int t : level.targets) target[t] = 1;
-  std::vector<int> position(n);
   int best_gap = -1, best_depth = -1;
   std::vector<size_t> ties;
   for (size_t i = 0; i < depth.size(); ++i) {
     if (depth[i] < min_pushes || depth[i] == 255) continue;
     int on = 0;
-    for (int k = 0; k < n; ++k) {
-      position[k] = states[i * stride + k];
-      on += target[position[k]];
-    }
+    for (int k = 0; k < n; ++k) on += target[states[i * stride + k]];
     if (on > 1) continue;
-    int lower = PushBoundOf(bound, position);
+    int lower = bound_of(i);
     if (lower >= kNoBound) continue;
     int gap = depth[i] - lower;
     if (gap < best_gap || (gap == best_gap && depth[i] < best_depth)) continue;
@@ -470,11 +495,11 @@ int PullDeepest(Level& level, size_t cap, int min_pushes, Random& random, std::v
     best_depth = depth[i];
     ties.push_back(i);
   }
-  if (notes) {
+  if (settings.note) {
     int deepest = depth.empty() ? 0 : depth.back();
-    notes->push_back(std::to_string(depth.size()) + " positions, the deepest " + std::to_string(deepest) +
-                     " pushes; chosen: " + (ties.empty() ? std::string("none") :
-                     std::to_string(best_depth) + " pushes, " + std::to_string(best_gap) + " beyond the bound"));
+    settings.note(std::to_string(depth.size()) + " positions, the deepest " + std::to_string(deepest) +
+                  " pushes; chosen: " + (ties.empty() ? std::string("none") :
+                  std::to_string(best_depth) + " pushes, " + std::to_string(best_gap) + " beyond the bound"));
   }
   if (ties.empty()) return -1;
   size_t chosen = ties[random.Below(static_cast<int>(ties.size()))];
@@ -563,6 +588,7 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     std::vector<int> floor = FloorCells(level);
     std::vector<int> picks = floor;
     for (int i = 0; i < settings.crates; ++i) std::swap(picks[i], picks[i + random.Below(static_cast<int>(picks.size()) - i)]);
+    if (settings.targets == TargetPlacement::kClustered) picks = ClusterCells(level, settings.crates + 1, random);
     level.targets.assign(picks.begin(), picks.begin() + settings.crates);
     std::sort(level.targets.begin(), level.targets.end());
     level.crates = level.targets;
@@ -587,7 +613,7 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     bool deep = settings.min_depth > 0;
     int exact_pushes = -1;
     if (deep) {
-      exact_pushes = PullDeepest(level, settings.search_limit, settings.min_pushes, random, settings.notes);
+      exact_pushes = PullDeepest(level, settings, random);
       if (exact_pushes < 0) continue;
     }
     int on_target = 0;
@@ -599,6 +625,10 @@ std::vector<Candidate> GenerateLevels(const GeneratorSettings& settings) {
     candidate.bound = StartBound(level);
     if (deep && exact_pushes - candidate.bound < settings.min_depth) continue;
     candidate.solution = SolveLevel(level, settings.search_limit, deep ? 0 : settings.search_limit);
+    if (deep && settings.note)
+      settings.note("  solver: " + (candidate.solution.fewest_pushes ? std::to_string(candidate.solution.pushes) +
+                    " pushes, bound " + std::to_string(candidate.bound) : std::string("no proof")) +
+                    " (reverse play: " + std::to_string(exact_pushes) + ")");
     if (!candidate.solution.solved) continue;
     if (deep && !candidate.solution.fewest_pushes) continue;
     candidate.depth = candidate.solution.pushes - candidate.bound;

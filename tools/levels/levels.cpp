@@ -34,9 +34,9 @@ int Usage() {
                "       levels show <map pack or staging folder> <level name>\n"
                "       levels picture <map pack or staging folder> <level name> <width> <png file>\n"
                "       levels generate <crates> <width> <height> <obstacles> <pulls> <attempts> <seed> <shown> [<limit> [<slack weight>]]\n"
-               "       levels deep <family> <crates> <width> <height> <obstacles> <attempts> <seed> <shown> <limit> <least depth> <least pushes>\n"
+               "       levels deep <family> <crates> <width> <height> <obstacles> <attempts> <seed> <shown> <limit> <least depth> <least pushes> [<targets>]\n"
                "       levels climb <family> <crates> <width> <height> <obstacles> <seed> <steps> <seconds> <limit> <folder> [<level source>]\n"
-               "         (families: open halls ring stacks bays winding)\n");
+               "         (families: open halls ring stacks bays winding; targets: scattered clustered)\n");
   return 2;
 }
 
@@ -233,13 +233,19 @@ int CommandDeep(char** argv) {
   settings.search_limit = std::strtoul(argv[8], nullptr, 10);
   settings.min_depth = std::max(1, std::atoi(argv[9]));
   settings.min_pushes = std::atoi(argv[10]);
+  if (argv[11]) {
+    std::string targets = argv[11];
+    if (targets == "clustered") settings.targets = TargetPlacement::kClustered;
+    else if (targets != "scattered") known = false;
+  }
   if (!known || settings.crates < 1 || settings.crates > kMaxCrates || settings.width < 3 || settings.height < 3 ||
       settings.width > kBoardWidth - 2 || settings.height > kBoardHeight - 2)
     return Usage();
-  std::vector<std::string> notes;
-  settings.notes = &notes;
+  settings.note = [](const std::string& note) {
+    std::fprintf(stderr, "%s\n", note.c_str());
+    std::fflush(stderr);
+  };
   std::vector<Candidate> candidates = GenerateLevels(settings);
-  for (const std::string& note : notes) std::fprintf(stderr, "%s\n", note.c_str());
   PrintCandidates(settings, candidates, shown);
   return 0;
 }
@@ -347,7 +353,7 @@ int main(int argc, char** argv) {
   if (command == "show" && argc == 4) return CommandShow(argv[2], argv[3]);
   if (command == "picture" && argc == 6) return CommandPicture(argv[2], argv[3], std::atoi(argv[4]), argv[5]);
   if (command == "generate" && argc >= 10 && argc <= 12) return CommandGenerate(argv + 2);
-  if (command == "deep" && argc == 13) return CommandDeep(argv + 2);
+  if (command == "deep" && (argc == 13 || argc == 14)) return CommandDeep(argv + 2);
   if (command == "climb" && (argc == 12 || argc == 13)) return CommandClimb(argc - 2, argv + 2);
   return Usage();
 }
