@@ -12,7 +12,6 @@
 #include "game/presentation.h"
 #include "game/startup.h"
 #include "runtime/data/pack.h"
-#include "runtime/display/drawing.h"
 #include "runtime/display/image.h"
 #include "runtime/display/screen.h"
 #include "runtime/display/sprite.h"
@@ -91,14 +90,9 @@ int64_t LoadScreenImage(int64_t pack, const Text& entry) {
   return image_load_from_memory(kNewObject, std::span<const uint8_t>(buffer.data(), buffer.size()));
 }
 
-// Makes sprite `number` of the image's size and draws the image into it; frees the image.
+// Makes sprite `number` of the image's size with the image drawn into it; frees the image.
 bool SpriteFromImage(int64_t number, int64_t image) {
-  const bool made = sprite_create(number, image_width(image), image_height(image)) != 0 &&
-                    drawing_start(sprite_output(number)) != 0;
-  if (made) {
-    draw_image(image_handle(image), 0, 0);
-    drawing_stop();
-  }
+  const bool made = sprite_from_image(number, image) != 0;
   image_free(image);
   return made;
 }

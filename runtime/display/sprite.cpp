@@ -536,6 +536,37 @@ int64_t sprite_create(int64_t number, int width, int height, int flags) {
   return Finish(handle, sprite, pixels);
 }
 
+int64_t sprite_from_image(int64_t number, int64_t image, int flags) {
+  const ImageObject* picture = image_find(image);
+  if (!picture || !picture->pixbuf) {
+    if (number != kNewObject) Sprites.sprites.Free(number);
+    return 0;
+  }
+  const GdkPixbuf* pixbuf = picture->pixbuf;
+  const int width = gdk_pixbuf_get_width(pixbuf), height = gdk_pixbuf_get_height(pixbuf);
+  const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+  const size_t stride = static_cast<size_t>(gdk_pixbuf_get_rowstride(pixbuf));
+  int64_t handle = 0;
+  SpriteObject* sprite = NewSprite(number, width, height, 32, flags, &handle);
+  if (!sprite) return 0;
+  Pixels pixels = TextureBuffer(width, height);
+  if (pixels.empty()) return Finish(handle, sprite, pixels);
+  // The picture's colours, bottom row first as the texture wants them; alpha stays 0 until keyed,
+  // as on a blank sprite drawn into.
+  const uint8_t* source = gdk_pixbuf_read_pixels(pixbuf);
+  for (int row = 0; row < height; ++row) {
+    const uint8_t* from = source + stride * static_cast<size_t>(row);
+    uint8_t* to = pixels.data() + size_t{4} * static_cast<size_t>(width) * static_cast<size_t>(height - 1 - row);
+    for (int x = 0; x < width; ++x, from += channels, to += 4) {
+      to[0] = from[0];
+      to[1] = from[1];
+      to[2] = from[2];
+    }
+  }
+  if (!(flags & kSpriteKeepAlpha)) ColourKey(pixels.data(), pixels.size() / 4, sprite->key_colour);
+  return Finish(handle, sprite, pixels);
+}
+
 int64_t sprite_copy(int64_t source_number, int64_t target, int flags) {
   const SpriteObject* source = Sprites.sprites.Find(source_number);
   if (!source || !screen_is_open()) return 0;

@@ -33,6 +33,10 @@ int64_t sprite_load_from_memory(int64_t number, std::span<const uint8_t> data, i
 // A blank width x height sprite: black, so fully transparent with the default key colour unless
 // kSpriteKeepAlpha is given (then black with alpha 0 as well).
 int64_t sprite_create(int64_t number, int width, int height, int flags = 0);
+// A sprite of the image's size holding its pixels: the sprite sprite_create would make of that
+// size with the image drawn into it at (0, 0) by draw_image (so the image's own alpha is not
+// taken). The image stays as it is. 0 when the image does not exist.
+int64_t sprite_from_image(int64_t number, int64_t image, int flags = 0);
 // A copy of the source's pixels and alpha (not its zoom or rotation); flags -1: the source's.
 int64_t sprite_copy(int64_t source, int64_t target, int flags = -1);
 // The width x height screen rectangle at (x, y) of the frame being drawn, keyed with the default

@@ -320,6 +320,47 @@ TEST_F(SpriteTest, DrawingOnASpriteReachesItsTextureUpright) {
   EXPECT_EQ(sprite_output(9), nullptr);
 }
 
+// The saved texture of a sprite, colours and alpha, as PNG bytes.
+std::string SavedTexture(int64_t sprite) {
+  const std::string path = x11_temp_path("texture.png");
+  if (sprite_save(sprite, text_from_utf8(path), kImageFormatPng) != 1) return {};
+  std::ifstream file(path, std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::remove(path.c_str());
+  return bytes;
+}
+
+TEST_F(SpriteTest, AnImageMadeIntoASpriteIsTheBlankSpriteItWouldBeDrawnInto) {
+  // Key-coloured pixels, other colours and partial alpha, which a drawn image does not bring.
+  const std::vector<Rgba> pixels = {{0, 0, 0, 255},   {255, 0, 0, 128}, {255, 255, 255, 0},
+                                    {10, 20, 30, 255}, {0, 0, 0, 7},     {0, 255, 0, 255}};
+  for (const int depth : {24, 32}) {
+    for (const uint32_t key : {0x000000u, 0xFFFFFFu}) {
+      for (const int flags : {0, kSpriteKeepAlpha, kSpriteMask}) {
+        SCOPED_TRACE(testing::Message() << "depth " << depth << ", key " << key << ", flags " << flags);
+        sprite_transparent_color(-1, key);
+        const MemoryBlock png = Png(3, 2, pixels, depth);
+        const int64_t image = image_load_from_memory(kNewObject, std::span<const uint8_t>(png.data(), png.size()));
+        ASSERT_NE(image, 0);
+        ASSERT_NE(sprite_create(1, 3, 2, flags), 0);
+        ASSERT_NE(drawing_start(sprite_output(1)), 0u);
+        draw_image(image_handle(image), 0, 0);
+        drawing_stop();
+        ASSERT_NE(sprite_from_image(2, image, flags), 0);
+        EXPECT_EQ(sprite_width(2), 3);
+        EXPECT_EQ(sprite_height(2), 2);
+        const std::string drawn = SavedTexture(1);
+        ASSERT_FALSE(drawn.empty());
+        EXPECT_EQ(SavedTexture(2), drawn);
+        image_free(image);
+      }
+    }
+  }
+  // No image, no sprite: the number is emptied as by every other failure.
+  EXPECT_EQ(sprite_from_image(2, 99), 0);
+  EXPECT_EQ(sprite_width(2), 0);
+}
+
 TEST_F(SpriteTest, ReKeyingMakesTheNewColourTransparent) {
   ASSERT_NE(sprite_load_from_memory(1, Png(2, 1, {{255, 255, 255, 255}, {0, 0, 0, 255}})), 0);
   sprite_transparent_color(1, 0xFFFFFF);
