@@ -25,12 +25,15 @@ struct SoundAsset {
   int Number;
   const char16_t* Entry;
   bool Music;  // read and decoding from the very start of start-up
+  // First played when a level starts: after its first samples its decoding waits for the end of
+  // start-up, leaving the processor to the rest of start-up, and goes on behind the first frames.
+  bool Later;
 };
 constexpr SoundAsset kSounds[] = {
-    {MenuMusic, u"music1.ogg", true},
-    {GameMusic, u"music2.ogg", true},
-    {RolloverSound, u"rollover3.wav", false},
-    {ClickSound, u"click3.wav", false},
+    {MenuMusic, u"music1.ogg", true, false},
+    {GameMusic, u"music2.ogg", true, true},
+    {RolloverSound, u"rollover3.wav", false, false},
+    {ClickSound, u"click3.wav", false, false},
 };
 constexpr size_t kSoundCount = std::size(kSounds);
 
@@ -65,6 +68,8 @@ constexpr const char16_t* kAspectLabels[] = {u"AspectRatio:  3:2",  u"AspectRati
 constexpr const char16_t* kShapes[] = {u"3x2", u"4x3", u"5x4", u"16x9", u"16x10", u"17x9"};
 constexpr int kOwnPictureClasses = 6;  // classes 0-5
 constexpr int kOtherClass = 7;
+
+int LoadFlags(const SoundAsset& sound) { return sound.Later ? kSoundLoadHeld : 0; }
 
 void LogLoaded(const Text& entry) { LogValue(u"Load asset (" + entry + u"):", LogResult(1)); }
 
@@ -223,7 +228,7 @@ void StartMusic(const Text& game_dir) {
     MemoryBlock buffer;
     if (!kSounds[i].Music || !ReadEntry(pack, kSounds[i].Entry, kSoundBufferSize, &buffer)) continue;
     const int64_t size = static_cast<int64_t>(buffer.size());
-    SoundStarted[i] = sound_load_in_background(kSounds[i].Number, std::move(buffer), size) != 0;
+    SoundStarted[i] = sound_load_in_background(kSounds[i].Number, std::move(buffer), size, LoadFlags(kSounds[i])) != 0;
   }
   pack_close(pack);
 }
@@ -247,7 +252,7 @@ int LoadSounds() {
       MemoryBlock buffer;
       loaded = ReadEntry(pack.handle, sound.Entry, kSoundBufferSize, &buffer);
       const int64_t size = static_cast<int64_t>(buffer.size());
-      loaded = loaded && sound_load_in_background(sound.Number, std::move(buffer), size) != 0;
+      loaded = loaded && sound_load_in_background(sound.Number, std::move(buffer), size, LoadFlags(sound)) != 0;
     }
     if (!loaded) {
       AssetFailed(sound.Entry);
@@ -260,11 +265,12 @@ int LoadSounds() {
 
 int FinishSounds() {
   for (const SoundAsset& sound : kSounds) {
-    if (!sound_finish_loading(sound.Number)) {
+    if (!sound.Later && !sound_finish_loading(sound.Number)) {
       AssetFailed(sound.Entry);
       return 0;
     }
   }
+  sound_release_loads();
   return 1;
 }
 

@@ -19,11 +19,13 @@ constexpr int64_t kSmallPictureBufferSize = 204800;
 // to LoadSounds, which reads the track again and reports it in its place.
 void StartMusic(const Text& game_dir);
 // Loads sounds 0-3 from the asset pack with their log lines (the tracks StartMusic started are
-// taken up, judged by whether they opened). Returns 1, or 0 after AssetFailed.
-// The music tracks go on decoding in the background until FinishSounds.
+// taken up, judged by whether they opened and gave their first samples). Returns 1, or 0 after
+// AssetFailed. The menu music goes on decoding in the background until FinishSounds; the level
+// music waits after its first samples until then.
 int LoadSounds();
-// Waits for the sounds decoding in the background. Returns 1, or 0 after AssetFailed for the
-// first that failed (a track that opened but gave no samples, or memory that could not be had).
+// Waits for the sounds decoding in the background, except the level music, which then goes on
+// decoding behind the first frames (playing it waits for the rest). Returns 1, or 0 after
+// AssetFailed for the first that failed (memory that could not be had).
 int FinishSounds();
 // Loads the title picture and the studio splash for GameDisplay's size and aspect class, then
 // the title background, the crate, the keeper's poses, the floor and the lock mark, with their

@@ -18,9 +18,10 @@
 // record that only that thread touches until the game thread joins it; the sound's samples are
 // taken from the job then, before anything reads them. Such a load may start before the device
 // is open: its thread opens and decodes the data at once and waits for the device's format only
-// to convert. One lock guards what the threads and the game thread share besides that: whether
-// the device is open (its format is not written again once it is), each job's verdict on opening
-// its data, and each job's cancellation.
+// to convert. A held load stops after its first samples until it is released. One lock guards
+// what the threads and the game thread share besides that: whether the device is open (its format
+// is not written again once it is), each job's verdict on opening its data, whether it is held,
+// and its cancellation.
 #include "runtime/media/sound.h"
 
 #include <SDL/SDL.h>
@@ -87,9 +88,11 @@ struct LoadJob {
   size_t bytes = 0;    // how many of them to decode
   std::vector<const SoundDecoder*> decoders;  // those registered when the load started
   MemoryBlock samples;  // the result in the device format, empty on failure
-  // Under the service's lock: the verdict on opening the data and the format found, and whether
-  // the load is given up (read without the lock while decoding).
+  // Under the service's lock: the verdict on opening the data and the format found, whether the
+  // decoding waits after its first samples, and whether the load is given up (read without the
+  // lock while decoding).
   Opening opening = Opening::Unknown;
+  bool held = false;
   uint16_t format = 0;
   int channels = 0;
   int rate = 0;
@@ -275,10 +278,30 @@ MemoryBlock ConvertToDevice(const Pcm& pcm, MemoryBlock* holder = nullptr) {
   return buffer;
 }
 
+// Hands a job's verdict on opening its data to the game thread.
+void TellOpening(LoadJob* job, Opening opening, uint16_t format, int channels, int rate) {
+  {
+    std::lock_guard<std::mutex> lock(Service.loading_lock);
+    job->opening = opening;
+    job->format = format;
+    job->channels = channels;
+    job->rate = rate;
+  }
+  Service.loading_changed.notify_all();
+}
+
+// A background load's data opened and gave its first samples: the verdict goes to the game
+// thread, and a held load waits until it is released or given up.
+void FirstSamplesDecoded(LoadJob* job, const Pcm& pcm) {
+  TellOpening(job, Opening::Opened, pcm.format, pcm.channels, pcm.rate);
+  std::unique_lock<std::mutex> lock(Service.loading_lock);
+  Service.loading_changed.wait(lock, [job] { return !job->held || job->cancelled.load(std::memory_order_relaxed); });
+}
+
 // Decodes the whole of an open stream into `decoded` and closes it. False when it holds no
-// samples, their memory cannot be had or `cancelled` (if given) is set meanwhile.
-bool DecodeStream(const SoundDecoder* decoder, void* stream, MemoryBlock* decoded, Pcm* pcm,
-                  const std::atomic<bool>* cancelled) {
+// samples, their memory cannot be had or the job (if any) is given up meanwhile; a job hears of
+// the first samples as they come.
+bool DecodeStream(const SoundDecoder* decoder, void* stream, MemoryBlock* decoded, Pcm* pcm, LoadJob* job) {
   pcm->channels = decoder->channels(stream);
   pcm->rate = decoder->rate(stream);
   pcm->format = AUDIO_S16LSB;
@@ -291,7 +314,7 @@ bool DecodeStream(const SoundDecoder* decoder, void* stream, MemoryBlock* decode
   int errors = 0;
   bool room = true;
   while (room && decoded->size() < wanted && errors < kMaxDecoderErrors) {
-    if (cancelled && cancelled->load(std::memory_order_relaxed)) {
+    if (job && job->cancelled.load(std::memory_order_relaxed)) {
       room = false;
       break;
     }
@@ -303,7 +326,9 @@ bool DecodeStream(const SoundDecoder* decoder, void* stream, MemoryBlock* decode
       continue;
     }
     errors = 0;
+    const bool first = decoded->empty();
     room = memory_append(*decoded, piece, static_cast<size_t>(std::min(got, want)));
+    if (room && first && job) FirstSamplesDecoded(job, *pcm);
   }
   decoder->close(stream);
   if (!room) return false;
@@ -359,20 +384,9 @@ bool Decodable(const uint8_t* data, size_t size) {
   return Convertible(AUDIO_S16LSB, channels, rate);
 }
 
-// Hands a job's verdict on opening its data to the game thread.
-void TellOpening(LoadJob* job, Opening opening, uint16_t format, int channels, int rate) {
-  {
-    std::lock_guard<std::mutex> lock(Service.loading_lock);
-    job->opening = opening;
-    job->format = format;
-    job->channels = channels;
-    job->rate = rate;
-  }
-  Service.loading_changed.notify_all();
-}
-
 // The work of a background load, on its own thread: opens the data (a WAV, or with the first
-// decoder that opens it) and tells what it found, decodes it, waits for the device to be open
+// decoder that opens it and gives samples) and tells what it found, decodes it (a held load
+// pausing after its first samples until released), waits for the device to be open
 // and converts the samples to its format, the same samples as sound_load_from_memory's.
 void RunLoadJob(LoadJob* job) {
   const uint8_t* data = job->source.data();
@@ -388,12 +402,14 @@ void RunLoadJob(LoadJob* job) {
   } else {
     void* stream = nullptr;
     const SoundDecoder* decoder = OpenWithDecoders(job->decoders, data, bytes, &stream);
-    if (decoder) {
-      TellOpening(job, Opening::Opened, AUDIO_S16LSB, decoder->channels(stream), decoder->rate(stream));
-      read = DecodeStream(decoder, stream, &decoded, &pcm, &job->cancelled);
-    } else {
-      TellOpening(job, Opening::Failed, 0, 0, 0);
+    // The data counts as opened once it gave its first samples.
+    read = decoder && DecodeStream(decoder, stream, &decoded, &pcm, job);
+    bool told = false;
+    {
+      std::lock_guard<std::mutex> lock(Service.loading_lock);
+      told = job->opening != Opening::Unknown;
     }
+    if (!told) TellOpening(job, Opening::Failed, 0, 0, 0);
   }
   if (read) {
     std::unique_lock<std::mutex> lock(Service.loading_lock);
@@ -420,6 +436,15 @@ int64_t StoreSound(int64_t number, MemoryBlock samples, std::unique_ptr<LoadJob>
   return handle;
 }
 
+// Lets a held load go on decoding.
+void Release(LoadJob& job) {
+  {
+    std::lock_guard<std::mutex> lock(Service.loading_lock);
+    job.held = false;
+  }
+  Service.loading_changed.notify_all();
+}
+
 // Waits for a sound's background decoding and takes its samples. False when it failed (the
 // sound is then freed) or, leaving the load as it is, while the device is not open.
 bool Settle(int64_t handle) {
@@ -427,6 +452,7 @@ bool Settle(int64_t handle) {
   if (!sound) return false;
   if (!sound->job) return true;
   if (!Service.open) return false;
+  Release(*sound->job);
   if (sound->job->thread.joinable()) sound->job->thread.join();
   MemoryBlock samples = std::move(sound->job->samples);
   sound->job.reset();
@@ -491,7 +517,7 @@ int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t
   return StoreSound(number, std::move(converted), nullptr);
 }
 
-int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size) {
+int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size, int flags) {
   if (size <= 0) return 0;
   const size_t bytes = std::min(static_cast<size_t>(size), block.size());
   if (Service.open && (wav_is_riff(block.data(), bytes) || !Decodable(block.data(), bytes))) {
@@ -501,12 +527,14 @@ int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size
   job->source = std::move(block);
   job->bytes = bytes;
   job->decoders = Service.decoders;
+  job->held = (flags & kSoundLoadHeld) != 0;
   LoadJob* work = job.get();
   try {
     work->thread = std::thread(RunLoadJob, work);
   } catch (const std::system_error&) {
     // No thread to be had: decoded here and now, once the samples can be converted.
     if (!Service.open) return 0;
+    work->held = false;
     RunLoadJob(work);
   }
   return StoreSound(number, MemoryBlock(), std::move(job));
@@ -527,6 +555,12 @@ int sound_check_loading(int64_t sound) {
   if (opening == Opening::Opened && Convertible(job.format, job.channels, job.rate)) return 1;
   Service.sounds.Free(handle);
   return 0;
+}
+
+void sound_release_loads() {
+  Service.sounds.ForEach([](int64_t, Sound& sound) {
+    if (sound.job) Release(*sound.job);
+  });
 }
 
 int sound_finish_loading(int64_t sound) {

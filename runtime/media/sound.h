@@ -12,6 +12,10 @@
 // Play flags.
 constexpr int kSoundLoop = 1;        // restart at the end, without a gap
 constexpr int kSoundNewChannel = 2;  // keep this sound's other channels playing
+
+// Flag of sound_load_in_background: the decoding stops after the first samples until
+// sound_release_loads, or until the samples are wanted.
+constexpr int kSoundLoadHeld = 1;
 // The mixer's channels. The numbers the game sees start at kSoundFirstChannel.
 constexpr int kSoundChannelCount = 32;
 constexpr int kSoundFirstChannel = 2;
@@ -58,10 +62,14 @@ int64_t sound_load_from_memory(int64_t number, const MemoryBlock& block, int64_t
 // loaded at once. Before sound_init, WAV data too goes to a thread, and the call returns at once:
 // the thread opens and decodes the data and waits for the device only to convert it, and
 // sound_check_loading tells, once the service is open, whether the data opened.
-int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size);
-// Waits until a background load knows whether its data opens: 1 when it opened (with a decoder,
-// or as a WAV) and its format converts to the device's, so that only memory or a stream without a
-// single sample can still make it fail; 0 when not (the sound is then freed), when the sound does
+// With kSoundLoadHeld the decoding stops after the first samples, leaving the processor to the
+// caller, until sound_release_loads or a call that wants the samples.
+int64_t sound_load_in_background(int64_t number, MemoryBlock block, int64_t size, int flags = 0);
+// Lets every held background load go on decoding.
+void sound_release_loads();
+// Waits until a background load knows whether its data opens: 1 when it opened (with a decoder
+// that gave its first samples, or as a WAV) and its format converts to the device's, so that only
+// memory can still make it fail; 0 when not (the sound is then freed), when the sound does
 // not exist or while the service is closed. 1 at once for a sound loaded otherwise.
 int sound_check_loading(int64_t sound);
 // Waits for the sound's background load: 1 when its samples are ready (at once for a sound loaded

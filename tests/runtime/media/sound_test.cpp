@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -438,6 +439,101 @@ TEST_F(SoundTest, BackgroundLoadsGiveTheSamplesOfALoadInTurn) {
   ASSERT_NE(sound_load_in_background(kOtherSound, stereo, stereo.size()), 0);
   ASSERT_NE(sound_load_from_memory(kOtherSound, wav, wav.size()), 0);
   EXPECT_EQ(sound_length(kOtherSound), 400);
+}
+
+// Decoders of made-up data: "COUNTED" gives kCountedPieces pieces of silence, counting the reads
+// that gave one; "NOTHING" opens and ends before its first sample.
+constexpr char kCountedTag[] = "COUNTED";
+constexpr char kNothingTag[] = "NOTHING";
+constexpr int kCountedPieces = 50;
+std::atomic<int> CountedReads{0};
+std::atomic<int64_t> CountedBytes{0};
+
+void* OpenTagged(const uint8_t* data, size_t size, const char* tag) {
+  const size_t length = std::strlen(tag);
+  return size >= length && std::memcmp(data, tag, length) == 0 ? const_cast<uint8_t*>(data) : nullptr;
+}
+
+const SoundDecoder kCountedDecoder = {
+    [](const uint8_t* data, size_t size) { return OpenTagged(data, size, kCountedTag); },
+    [](void*, uint8_t* buffer, long bytes, int) -> long {
+      if (CountedReads.load() >= kCountedPieces) return 0;
+      std::memset(buffer, 0, static_cast<size_t>(bytes));
+      CountedBytes += bytes;
+      ++CountedReads;
+      return bytes;
+    },
+    [](void*) { return 1; },
+    [](void*) { return 2; },
+    [](void*) -> int64_t { return -1; },
+    [](void*) { return 44100; },
+    [](void*) {},
+};
+
+const SoundDecoder kNothingDecoder = {
+    [](const uint8_t* data, size_t size) { return OpenTagged(data, size, kNothingTag); },
+    [](void*, uint8_t*, long, int) -> long { return 0; },
+    [](void*) { return 1; },
+    [](void*) { return 2; },
+    [](void*) -> int64_t { return 0; },
+    [](void*) { return 44100; },
+    [](void*) {},
+};
+
+MemoryBlock Tagged(const char* tag) { return MemoryBlock(tag, tag + std::strlen(tag)); }
+
+TEST_F(SoundTest, AHeldLoadStopsAfterItsFirstSamplesUntilReleasedOrWanted) {
+  sound_decoder_register(&kCountedDecoder);
+  sound_decoder_register(&kNothingDecoder);
+  const MemoryBlock counted = Tagged(kCountedTag);
+  CountedReads = 0;
+  CountedBytes = 0;
+  ASSERT_NE(sound_load_in_background(kTestSound, counted, counted.size(), kSoundLoadHeld), 0);
+  EXPECT_EQ(sound_check_loading(kTestSound), 1);
+  // However long the caller takes, the held load reads no further.
+  AudioSleep(30);
+  EXPECT_EQ(CountedReads.load(), 1);
+  sound_release_loads();
+  ASSERT_EQ(sound_finish_loading(kTestSound), 1);
+  EXPECT_EQ(CountedReads.load(), kCountedPieces);
+  EXPECT_EQ(sound_length(kTestSound), CountedBytes.load());
+
+  // Wanted before it is released, a held load finishes: playing it waits for its samples.
+  CountedReads = 0;
+  CountedBytes = 0;
+  ASSERT_NE(sound_load_in_background(kTestSound, counted, counted.size(), kSoundLoadHeld), 0);
+  const int channel = sound_play(kTestSound, kSoundNewChannel);
+  EXPECT_GE(channel, kSoundFirstChannel);
+  sound_stop(kTestSound, channel);
+  EXPECT_EQ(CountedReads.load(), kCountedPieces);
+
+  // Freed while held: it ends at once, and a release later finds nothing.
+  CountedReads = 0;
+  ASSERT_NE(sound_load_in_background(kTestSound, counted, counted.size(), kSoundLoadHeld), 0);
+  ASSERT_EQ(sound_check_loading(kTestSound), 1);
+  sound_free(kTestSound);
+  sound_release_loads();
+  EXPECT_EQ(sound_length(kTestSound), 0);
+
+  // A stream that opens but ends before its first sample has not opened, held or not.
+  for (const int flags : {0, kSoundLoadHeld}) {
+    const MemoryBlock nothing = Tagged(kNothingTag);
+    ASSERT_NE(sound_load_in_background(kOtherSound, nothing, nothing.size(), flags), 0);
+    EXPECT_EQ(sound_check_loading(kOtherSound), 0);
+    EXPECT_EQ(sound_length(kOtherSound), 0);
+  }
+
+  // A held track gives the samples of a load in turn.
+  const MemoryBlock stereo = EncodeWithOggenc(2, 44100, 30000);
+  ASSERT_FALSE(stereo.empty());
+  ASSERT_NE(sound_load_from_memory(kOtherSound, stereo, stereo.size()), 0);
+  const std::vector<uint8_t> in_turn(sound_samples(kOtherSound), sound_samples(kOtherSound) + sound_length(kOtherSound));
+  ASSERT_NE(sound_load_in_background(kTestSound, stereo, stereo.size(), kSoundLoadHeld), 0);
+  ASSERT_EQ(sound_check_loading(kTestSound), 1);
+  sound_release_loads();
+  ASSERT_EQ(sound_finish_loading(kTestSound), 1);
+  ASSERT_EQ(sound_length(kTestSound), static_cast<int64_t>(in_turn.size()));
+  EXPECT_EQ(std::memcmp(sound_samples(kTestSound), in_turn.data(), in_turn.size()), 0);
 }
 
 // Loads started before the service opens: each is decoded on its thread at once, waits for the
