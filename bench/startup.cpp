@@ -1,11 +1,12 @@
 // Start-up time of the game with the real packs, from process start (the exec of a fresh process)
-// to the end of start-up (the main loop's first frame comes next), median of five runs; the share
-// of the sound pass and of the picture pass, measured by running each pass once more after
-// start-up; and the peak resident memory once started. Each run also decodes the two music tracks
-// one after the other on one thread, and the start-up is given as a ratio to that, median of the
-// runs' ratios, in a last line "start-up ratio: Z.ZZ". The level music finishes decoding after
-// start-up, behind the first frames: the time until it is ready is given too. Run on an X server with GLX and RandR, with the packs in the folder given
-// as the first argument (default: the folder of this program), for example:
+// to the end of start-up (the main loop's first frame comes next), median of five runs; the time
+// until the level music, which finishes decoding behind the first frames, is ready; the cost of
+// the sound pass (every sound decoded) and of the picture pass, each run once more after
+// start-up on its own; and the peak resident memory once started. Each run also decodes the two
+// music tracks one after the other on one thread, and the start-up is given as a ratio to that,
+// median of the runs' ratios, in a last line "start-up ratio: Z.ZZ". Run on an X server with GLX
+// and RandR, with the packs in the folder given as the first argument (default: the folder of
+// this program), for example:
 //   SDL_AUDIODRIVER=dummy xvfb-run -a -s "-screen 0 1920x1080x24 +extension GLX +extension RANDR"
 //   build/bench_startup build/
 #include <sys/resource.h>
@@ -157,14 +158,11 @@ int main(int argc, char** argv) {
     memory.push_back(rss);
   }
   const int64_t total = Median(totals), sound = Median(sounds), picture = Median(pictures);
-  std::printf("median of %d: start-up %.1f ms = sound pass %.1f ms + picture pass %.1f ms + rest %.1f ms; "
+  std::printf("median of %d: start-up %.1f ms; on their own after it: sound pass %.1f ms, picture pass %.1f ms; "
               "peak RSS %lld KiB\n",
-              kRuns, total / 1000.0, sound / 1000.0, picture / 1000.0, (total - sound - picture) / 1000.0,
-              static_cast<long long>(Median(memory)));
-  const int64_t total_cpu = Median(totals_cpu), sound_cpu = Median(sounds_cpu), picture_cpu = Median(pictures_cpu);
-  std::printf("processor time, median: %.1f ms = sound pass %.1f ms + picture pass %.1f ms + rest %.1f ms\n",
-              total_cpu / 1000.0, sound_cpu / 1000.0, picture_cpu / 1000.0,
-              (total_cpu - sound_cpu - picture_cpu) / 1000.0);
+              kRuns, total / 1000.0, sound / 1000.0, picture / 1000.0, static_cast<long long>(Median(memory)));
+  std::printf("processor time, median: start-up %.1f ms; sound pass %.1f ms, picture pass %.1f ms\n",
+              Median(totals_cpu) / 1000.0, Median(sounds_cpu) / 1000.0, Median(pictures_cpu) / 1000.0);
   std::sort(ratios.begin(), ratios.end());
   std::printf("level music ready after start, median: %.1f ms\n", Median(music) / 1000.0);
   std::printf("two tracks decoded one after the other, median: %.1f ms\n", Median(decodes) / 1000.0);

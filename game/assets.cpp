@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <memory>
 #include <span>
+#include <system_error>
 
 #include "game/core/game.h"
 #include "game/core/languages.h"
@@ -129,29 +132,34 @@ bool LoadTitle(int64_t pack, int aspect) {
   return true;
 }
 
-bool LoadSplash(int64_t pack, int aspect) {
-  Text entry;
-  const int64_t image = LoadShapedPicture(pack, u"tgs_", aspect, &entry);
-  if (!image) return false;
-  const int width = GameDisplay.ScreenWidth;
-  const int height = GameDisplay.ScreenHeight;
+// The studio splash picture decoded and fitted to a width x height screen, made away from the
+// image table so that it can be made on a thread of its own.
+struct SplashPicture {
+  std::unique_ptr<ImageObject> image = std::make_unique<ImageObject>();
+  bool decoded = false;
+  bool fits = false;
+};
+
+SplashPicture FitSplash(const MemoryBlock& bytes, int aspect, int width, int height) {
+  SplashPicture splash;
+  ImageObject* image = splash.image.get();
+  splash.decoded = !bytes.empty() && image_decode_object(std::span<const uint8_t>(bytes.data(), bytes.size()), image);
+  if (!splash.decoded) return splash;
   bool fits = true;
-  if (aspect < kOwnPictureClasses) {
-    if (image_width(image) != width || image_height(image) != height) {
-      fits = image_resize(image, width, height, kImageResizeSmooth) != nullptr;
-    }
-  } else {
-    const SplashCrop crop = CoverScreen(image_width(image), image_height(image), width, height);
-    if (crop.Width != image_width(image) || crop.Height != image_height(image)) {
-      // The region replaces the picture under the same handle.
-      fits = image_copy_region(image, image, crop.X, crop.Y, crop.Width, crop.Height) != 0;
-    }
-    if (fits && (image_width(image) != width || image_height(image) != height)) {
-      fits = image_resize(image, width, height, kImageResizeSmooth) != nullptr;
+  if (aspect >= kOwnPictureClasses) {
+    const SplashCrop crop = CoverScreen(image->width, image->height, width, height);
+    if (crop.Width != image->width || crop.Height != image->height) {
+      fits = image_object_copy_region(image, crop.X, crop.Y, crop.Width, crop.Height);
     }
   }
-  if (!fits) image_free(image);
-  if (!fits || !SpriteFromImage(SpriteStudioSplash, image)) {
+  splash.fits = fits && image_object_resize(image, width, height, kImageResizeSmooth);
+  return splash;
+}
+
+bool LoadSplash(SplashPicture splash, const Text& entry, int aspect) {
+  if (aspect < kOwnPictureClasses) LogLine(kAspectLabels[aspect]);
+  const int64_t image = splash.fits ? image_store(kNewObject, splash.image.get()) : 0;
+  if (!image || !SpriteFromImage(SpriteStudioSplash, image)) {
     AssetFailed(entry);
     return false;
   }
@@ -281,7 +289,21 @@ int LoadPictures() {
     return 0;
   }
   const int aspect = PictureClass(GameDisplay.AspectRatio);
-  if (!LoadTitle(pack.handle, aspect) || !LoadSplash(pack.handle, aspect)) return 0;
+  // The splash is decoded and fitted to the screen on a thread of its own while the title is made
+  // here; its lines still follow the title's.
+  const Text splash_entry = u"tgs_" + PictureShape(aspect) + u".png";
+  MemoryBlock splash_bytes;
+  if (!ReadEntry(pack.handle, splash_entry, kScreenPictureBufferSize, &splash_bytes)) splash_bytes.clear();
+  auto fit = [&splash_bytes, aspect, width = GameDisplay.ScreenWidth, height = GameDisplay.ScreenHeight] {
+    return FitSplash(splash_bytes, aspect, width, height);
+  };
+  std::future<SplashPicture> splash;
+  try {
+    splash = std::async(std::launch::async, fit);
+  } catch (const std::system_error&) {
+    splash = std::async(std::launch::deferred, fit);  // no thread to be had: made when wanted
+  }
+  if (!LoadTitle(pack.handle, aspect) || !LoadSplash(splash.get(), splash_entry, aspect)) return 0;
   for (const PictureAsset& picture : kPictures) {
     if (!LoadSmallPicture(pack.handle, picture)) return 0;
   }

@@ -53,6 +53,78 @@ int64_t Store(int64_t number, GdkPixbuf* pixbuf, int depth, int source_depth, in
   return handle;
 }
 
+// Closes the decoder open on the state, if any, and empties the state.
+void CloseDecoding(DecodeState& state) {
+  if (state.decoder) state.decoder->close(state);
+  state = DecodeState();
+}
+
+// Finds the registered decoder that accepts the data and leaves it open on `state`; its tag, or 0
+// (the state then empty) when none does or the picture declares too many pixels.
+int32_t Identify(std::span<const uint8_t> data, DecodeState& state) {
+  for (const ImageDecoder& decoder : State().decoders) {
+    state = DecodeState();
+    state.source = data;
+    if (!decoder.check(state)) continue;
+    state.decoder = &decoder;
+    if (state.width <= 0 || state.height <= 0 || state.width > kImageMaxSide || state.height > kImageMaxSide ||
+        int64_t{state.width} * state.height > kImageMaxPixels) {
+      break;
+    }
+    return decoder.tag;
+  }
+  CloseDecoding(state);
+  return 0;
+}
+
+// The pixels decoded on `state` (open) into a new pixbuf, or null.
+GdkPixbuf* DecodePixbuf(DecodeState& state) {
+  const int width = state.width, height = state.height, depth = state.depth;
+  if (width <= 0 || height <= 0 || (depth != 24 && depth != 32)) return nullptr;
+  const int64_t pitch = image_row_pitch(width, depth);
+  // The pixbuf takes these pixels over and frees them with g_free, so they come from GLib's
+  // allocator, which reports failure with null as memory_allocate does with an empty block.
+  // Zeroed so that the padding of 24-bit rows is defined; large blocks come zeroed from the system.
+  auto* pixels = static_cast<uint8_t*>(g_try_malloc0(static_cast<gsize>(pitch * height)));
+  if (!pixels) return nullptr;
+  if (!state.decoder->decode(state, pixels, pitch, 0)) {
+    g_free(pixels);
+    return nullptr;
+  }
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(
+      pixels, GDK_COLORSPACE_RGB, depth == 32, 8, width, height, static_cast<int>(pitch),
+      [](guchar* bytes, gpointer) { g_free(bytes); }, nullptr);
+  if (!pixbuf) g_free(pixels);
+  return pixbuf;
+}
+
+// A copy of the region, or null when it does not lie wholly inside the picture.
+GdkPixbuf* CopyRegion(GdkPixbuf* from, int x, int y, int width, int height) {
+  if (x < 0 || y < 0 || width <= 0 || height <= 0 || width > gdk_pixbuf_get_width(from) - x ||
+      height > gdk_pixbuf_get_height(from) - y) {
+    return nullptr;
+  }
+  GdkPixbuf* region = gdk_pixbuf_new_subpixbuf(from, x, y, width, height);
+  if (!region) return nullptr;
+  GdkPixbuf* copy = gdk_pixbuf_copy(region);
+  g_object_unref(region);
+  return copy;
+}
+
+// The picture scaled to width x height (both positive), or null.
+GdkPixbuf* Scaled(GdkPixbuf* from, int width, int height, int mode) {
+  const GdkInterpType interpolation = mode == kImageResizeNearest ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
+  return gdk_pixbuf_scale_simple(from, width, height, interpolation);
+}
+
+// The record's pixbuf replaced by another (its size taken over).
+void Replace(ImageObject& image, GdkPixbuf* pixbuf) {
+  if (image.pixbuf) g_object_unref(image.pixbuf);
+  image.pixbuf = pixbuf;
+  image.width = gdk_pixbuf_get_width(pixbuf);
+  image.height = gdk_pixbuf_get_height(pixbuf);
+}
+
 // A failed load or creation leaves the number empty.
 int64_t Fail(int64_t number) {
   if (number != kNewObject) State().images.Free(number);
@@ -134,38 +206,48 @@ int64_t image_create(int64_t number, int width, int height, int depth, uint32_t 
 }
 
 int64_t image_load_from_memory(int64_t number, std::span<const uint8_t> data) {
-  const int32_t format = image_identify(data);
-  if (format == 0) return Fail(number);
-  const DecodeState& state = image_decode_state();
-  const int width = state.width, height = state.height, depth = state.depth;
-  const int source_depth = state.source_depth;
-  if (width <= 0 || height <= 0 || (depth != 24 && depth != 32)) {
-    image_decode_close();
-    return Fail(number);
-  }
-  const int64_t pitch = image_row_pitch(width, depth);
-  // The pixbuf takes these pixels over and frees them with g_free, so they come from GLib's
-  // allocator, which reports failure with null as memory_allocate does with an empty block.
-  // Zeroed so that the padding of 24-bit rows is defined; large blocks come zeroed from the system.
-  auto* pixels = static_cast<uint8_t*>(g_try_malloc0(static_cast<gsize>(pitch * height)));
-  if (!pixels) {
-    image_decode_close();
-    return Fail(number);
-  }
-  const int decoded = image_decode(pixels, pitch, 0);
   image_decode_close();
-  if (!decoded) {
-    g_free(pixels);
-    return Fail(number);
-  }
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(
-      pixels, GDK_COLORSPACE_RGB, depth == 32, 8, width, height, static_cast<int>(pitch),
-      [](guchar* bytes, gpointer) { g_free(bytes); }, nullptr);
-  if (!pixbuf) {
-    g_free(pixels);
-    return Fail(number);
-  }
-  return Store(number, pixbuf, depth, source_depth, format);
+  ImageObject image;
+  if (!image_decode_object(data, &image)) return Fail(number);
+  return image_store(number, &image);
+}
+
+bool image_decode_object(std::span<const uint8_t> data, ImageObject* image) {
+  DecodeState state;
+  const int32_t format = Identify(data, state);
+  if (format == 0) return false;
+  GdkPixbuf* pixbuf = DecodePixbuf(state);
+  const int depth = state.depth, source_depth = state.source_depth;
+  CloseDecoding(state);
+  if (!pixbuf) return false;
+  Replace(*image, pixbuf);
+  image->depth = depth;
+  image->source_depth = source_depth;
+  image->format = format;
+  return true;
+}
+
+bool image_object_copy_region(ImageObject* image, int x, int y, int width, int height) {
+  GdkPixbuf* copy = image->pixbuf ? CopyRegion(image->pixbuf, x, y, width, height) : nullptr;
+  if (!copy) return false;
+  Replace(*image, copy);
+  return true;
+}
+
+bool image_object_resize(ImageObject* image, int width, int height, int mode) {
+  if (!image->pixbuf || width <= 0 || height <= 0) return false;
+  if (width == image->width && height == image->height) return true;
+  GdkPixbuf* scaled = Scaled(image->pixbuf, width, height, mode);
+  if (!scaled) return false;
+  Replace(*image, scaled);
+  return true;
+}
+
+int64_t image_store(int64_t number, ImageObject* image) {
+  if (!image->pixbuf) return Fail(number);
+  GdkPixbuf* pixbuf = image->pixbuf;
+  image->pixbuf = nullptr;
+  return Store(number, pixbuf, image->depth, image->source_depth, image->format);
 }
 
 int64_t image_load(int64_t number, const Text& file_name) {
@@ -190,14 +272,7 @@ int64_t image_load(int64_t number, const Text& file_name) {
 int64_t image_copy_region(int64_t source, int64_t target, int x, int y, int width, int height) {
   const ImageObject* from = State().images.Find(source);
   if (!from) return 0;
-  if (x < 0 || y < 0 || width <= 0 || height <= 0 || width > from->width - x ||
-      height > from->height - y) {
-    return 0;
-  }
-  GdkPixbuf* region = gdk_pixbuf_new_subpixbuf(from->pixbuf, x, y, width, height);
-  if (!region) return 0;
-  GdkPixbuf* copy = gdk_pixbuf_copy(region);
-  g_object_unref(region);
+  GdkPixbuf* copy = CopyRegion(from->pixbuf, x, y, width, height);
   if (!copy) return 0;
   // Read the source's fields before the target's number is taken: it may be the source's own.
   const int depth = from->depth, source_depth = from->source_depth;
@@ -212,13 +287,9 @@ GdkPixbuf* image_resize(int64_t number, int width, int height, int mode) {
   if (height == kImageKeepSize) height = image->height;
   if (width <= 0 || height <= 0) return nullptr;
   if (width == image->width && height == image->height) return image->pixbuf;
-  const GdkInterpType interpolation = mode == kImageResizeNearest ? GDK_INTERP_NEAREST : GDK_INTERP_BILINEAR;
-  GdkPixbuf* scaled = gdk_pixbuf_scale_simple(image->pixbuf, width, height, interpolation);
+  GdkPixbuf* scaled = Scaled(image->pixbuf, width, height, mode);
   if (!scaled) return nullptr;
-  g_object_unref(image->pixbuf);
-  image->pixbuf = scaled;
-  image->width = width;
-  image->height = height;
+  Replace(*image, scaled);
   return scaled;
 }
 
@@ -264,20 +335,7 @@ void image_encoder_register(const ImageEncoder& encoder) {
 
 int32_t image_identify(std::span<const uint8_t> data) {
   image_decode_close();
-  DecodeState& state = State().decode;
-  for (const ImageDecoder& decoder : State().decoders) {
-    state = DecodeState();
-    state.source = data;
-    if (!decoder.check(state)) continue;
-    state.decoder = &decoder;
-    if (state.width <= 0 || state.height <= 0 || state.width > kImageMaxSide || state.height > kImageMaxSide ||
-        int64_t{state.width} * state.height > kImageMaxPixels) {
-      break;
-    }
-    return decoder.tag;
-  }
-  image_decode_close();
-  return 0;
+  return Identify(data, State().decode);
 }
 
 const DecodeState& image_decode_state() { return State().decode; }
@@ -289,11 +347,7 @@ int image_decode(uint8_t* pixels, int64_t pitch, int flags) {
   return state.decoder->decode(state, pixels, pitch, flags);
 }
 
-void image_decode_close() {
-  DecodeState& state = State().decode;
-  if (state.decoder) state.decoder->close(state);
-  state = DecodeState();
-}
+void image_decode_close() { CloseDecoding(State().decode); }
 
 int image_decode_memory(std::span<const uint8_t> data, int flags, DecodedPicture* picture) {
   if (!picture || image_identify(data) == 0) return 0;

@@ -80,6 +80,15 @@ int64_t image_copy_region(int64_t source, int64_t target, int x, int y, int widt
 // after the change (the same one when the size does not change), or null when the image is
 // missing or a size is not positive.
 GdkPixbuf* image_resize(int64_t number, int width, int height, int mode);
+
+// The same decoding, cutting and scaling on a record outside the table: any thread may work on a
+// record of its own, side by side with others (while no codec is registered), and the game thread
+// then puts it in the table. False (the record as it was) where the table's call would fail.
+bool image_decode_object(std::span<const uint8_t> data, ImageObject* image);
+bool image_object_copy_region(ImageObject* image, int x, int y, int width, int height);
+bool image_object_resize(ImageObject* image, int width, int height, int mode);
+// Puts the record's picture under the number, leaving the record empty; 0 for an empty record.
+int64_t image_store(int64_t number, ImageObject* image);
 void image_free(int64_t number);  // kAllObjects frees every image
 
 int image_width(int64_t number);    // 0 for a missing image
@@ -93,7 +102,7 @@ const ImageObject* image_find(int64_t number);  // the record, or null
 
 struct ImageDecoder;
 
-// The decoder context shared by every identification (one per program, main thread only).
+// A decoder context: the one image_identify opens is shared by the program (game thread only).
 struct DecodeState {
   std::span<const uint8_t> source;  // the bytes being identified or decoded
   size_t cursor = 0;                // the decoder's read position in `source`

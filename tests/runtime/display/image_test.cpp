@@ -10,6 +10,8 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <thread>
+#include <vector>
 
 #include "runtime/display/bmp.h"
 #include "runtime/display/png.h"
@@ -312,6 +314,66 @@ TEST_F(ImageTest, CopyRegionTakesThePixelsInsideTheSource) {
   ASSERT_NE(image_copy_region(3, 3, 1, 1, 2, 2), 0);
   EXPECT_EQ(image_width(3), 2);
   EXPECT_EQ(PixelAt(image_handle(3), 0, 0), ExpectedRgba(picture, 1, 1));
+}
+
+// Every pixel of the picture, row by row, without the rows' padding.
+std::vector<uint8_t> PixbufBytes(GdkPixbuf* pixbuf) {
+  std::vector<uint8_t> bytes;
+  const int row = gdk_pixbuf_get_width(pixbuf) * gdk_pixbuf_get_n_channels(pixbuf);
+  for (int y = 0; y < gdk_pixbuf_get_height(pixbuf); ++y) {
+    const guchar* from = gdk_pixbuf_read_pixels(pixbuf) + static_cast<ptrdiff_t>(y) * gdk_pixbuf_get_rowstride(pixbuf);
+    bytes.insert(bytes.end(), from, from + row);
+  }
+  return bytes;
+}
+
+// Records outside the table are decoded, cut and scaled as the table's calls do, on several
+// threads at once, and then stored under a number.
+TEST_F(ImageTest, RecordsOutsideTheTableAreMadeOnSeveralThreadsAsTheTableMakesImages) {
+  for (const int channels : {3, 4}) {
+    SCOPED_TRACE(channels);
+    const MemoryBlock png = Convert(MakeReferencePicture(40, 30, channels, 255), "pamtopng");
+    ASSERT_NE(image_load_from_memory(1, png), 0);
+    ASSERT_NE(image_copy_region(1, 1, 3, 2, 30, 20), 0);
+    ASSERT_NE(image_resize(1, 45, 33, kImageResizeSmooth), nullptr);
+    const std::vector<uint8_t> expected = PixbufBytes(image_handle(1));
+
+    std::vector<ImageObject> records(4);
+    std::vector<int> made(records.size(), 0);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < records.size(); ++i) {
+      threads.emplace_back([&, i] {
+        made[i] = image_decode_object(png, &records[i]) && image_object_copy_region(&records[i], 3, 2, 30, 20) &&
+                  image_object_resize(&records[i], 45, 33, kImageResizeSmooth);
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (size_t i = 0; i < records.size(); ++i) {
+      ASSERT_TRUE(made[i]);
+      EXPECT_EQ(PixbufBytes(records[i].pixbuf), expected);
+    }
+    const int64_t stored = image_store(2, &records[0]);
+    ASSERT_NE(stored, 0);
+    EXPECT_EQ(records[0].pixbuf, nullptr);  // the table holds the picture now
+    EXPECT_EQ(image_width(2), 45);
+    EXPECT_EQ(image_depth(2), image_depth(1));
+    EXPECT_EQ(image_find(2)->format, kImageFormatPng);
+    EXPECT_EQ(PixbufBytes(image_handle(2)), expected);
+  }
+
+  // What the table's calls refuse, these refuse too, leaving the record as it was.
+  ImageObject record;
+  const std::vector<uint8_t> junk = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'};
+  EXPECT_FALSE(image_decode_object(junk, &record));
+  EXPECT_EQ(record.pixbuf, nullptr);
+  EXPECT_FALSE(image_object_resize(&record, 4, 4, kImageResizeSmooth));
+  EXPECT_EQ(image_store(2, &record), 0);
+  EXPECT_EQ(image_width(2), 0);  // the number is emptied, as by any failed load
+  ASSERT_TRUE(image_decode_object(Convert(MakeReferencePicture(8, 6, 3, 255), "pamtopng"), &record));
+  EXPECT_FALSE(image_object_copy_region(&record, 7, 0, 2, 1));
+  EXPECT_FALSE(image_object_resize(&record, 0, 3, kImageResizeSmooth));
+  EXPECT_EQ(record.width, 8);
+  EXPECT_EQ(gdk_pixbuf_get_height(record.pixbuf), 6);
 }
 
 // A handle made with kNewObject names its image as well as a number does, also as the target of
