@@ -257,22 +257,28 @@ TEST(LevelGenerator, OffersOnlySolvableLevelsAndRepeatsItselfForASeed) {
   }
 }
 
+// A small room of the family for the depth search: 3 crates in 9 x 7, 6 attempts.
+GeneratorSettings SmallDeepSearch(int family, uint64_t seed, int min_depth, int min_pushes) {
+  GeneratorSettings settings;
+  settings.family = static_cast<RoomFamily>(family);
+  settings.crates = 3;
+  settings.width = 9;
+  settings.height = 7;
+  settings.obstacles = 4;
+  settings.attempts = 6;
+  settings.search_limit = 100000;
+  settings.seed = seed;
+  settings.min_depth = min_depth;
+  settings.min_pushes = min_pushes;
+  return settings;
+}
+
 // Searching for depth, every family's candidates are proved push-optimal by the solver in
 // exactly the pushes reverse play counted, lie at least the asked depth beyond their start
 // bound, keep no lone wall pieces, and come deepest first.
 TEST(LevelGenerator, FindsDeepLevelsInEveryFamilyAndRanksThemByDepth) {
   for (int family = 0; family < kRoomFamilies; ++family) {
-    GeneratorSettings settings;
-    settings.family = static_cast<RoomFamily>(family);
-    settings.crates = 3;
-    settings.width = 9;
-    settings.height = 7;
-    settings.obstacles = 4;
-    settings.attempts = 6;
-    settings.search_limit = 100000;
-    settings.seed = 3;
-    settings.min_depth = 2;
-    settings.min_pushes = 12;
+    const GeneratorSettings settings = SmallDeepSearch(family, 3, 2, 12);
     std::vector<Candidate> candidates = GenerateLevels(settings);
     SCOPED_TRACE(RoomFamilyName(settings.family));
     EXPECT_FALSE(candidates.empty());
@@ -299,18 +305,8 @@ TEST(LevelGenerator, FindsDeepLevelsInEveryFamilyAndRanksThemByDepth) {
 // pieces) and stand in one patch: every target touches another.
 TEST(LevelGenerator, ClusteredTargetsStandInOnePatch) {
   for (int family : {0, 2, 4}) {
-    GeneratorSettings settings;
-    settings.family = static_cast<RoomFamily>(family);
+    GeneratorSettings settings = SmallDeepSearch(family, 11, 1, 8);
     settings.targets = TargetPlacement::kClustered;
-    settings.crates = 3;
-    settings.width = 9;
-    settings.height = 7;
-    settings.obstacles = 4;
-    settings.attempts = 6;
-    settings.search_limit = 100000;
-    settings.seed = 11;
-    settings.min_depth = 1;
-    settings.min_pushes = 8;
     std::vector<Candidate> candidates = GenerateLevels(settings);
     SCOPED_TRACE(RoomFamilyName(settings.family));
     EXPECT_FALSE(candidates.empty());

@@ -213,16 +213,21 @@ void PrintCandidates(const GeneratorSettings& settings, const std::vector<Candid
   }
 }
 
+// The room family of that name into `family`; false for a name no family has.
+bool RoomFamilyFromName(const std::string& name, RoomFamily* family) {
+  for (int f = 0; f < kRoomFamilies; ++f) {
+    if (name == RoomFamilyName(static_cast<RoomFamily>(f))) {
+      *family = static_cast<RoomFamily>(f);
+      return true;
+    }
+  }
+  return false;
+}
+
 // The search for depth: prints the deepest candidates of a room family.
 int CommandDeep(char** argv) {
   GeneratorSettings settings;
-  std::string family = argv[0];
-  bool known = false;
-  for (int f = 0; f < kRoomFamilies; ++f)
-    if (family == RoomFamilyName(static_cast<RoomFamily>(f))) {
-      settings.family = static_cast<RoomFamily>(f);
-      known = true;
-    }
+  bool known = RoomFamilyFromName(argv[0], &settings.family);
   settings.crates = std::atoi(argv[1]);
   settings.width = std::atoi(argv[2]);
   settings.height = std::atoi(argv[3]);
@@ -255,12 +260,7 @@ int CommandDeep(char** argv) {
 // to <folder>/<family>-<seed>.txt (rewritten as better ones are found).
 int CommandClimb(int argc, char** argv) {
   ClimbSettings settings;
-  bool known = false;
-  for (int f = 0; f < kRoomFamilies; ++f)
-    if (std::string(argv[0]) == RoomFamilyName(static_cast<RoomFamily>(f))) {
-      settings.family = static_cast<RoomFamily>(f);
-      known = true;
-    }
+  const bool known = RoomFamilyFromName(argv[0], &settings.family);
   settings.crates = std::atoi(argv[1]);
   settings.width = std::atoi(argv[2]);
   settings.height = std::atoi(argv[3]);
