@@ -161,23 +161,28 @@ MemoryBlock QuietWav(size_t bytes) {
   return wav;
 }
 
+// The data as a stream of a made-up format when it begins with the tag, else nullptr.
+void* OpenTagged(const uint8_t* data, size_t size, const char* tag) {
+  const size_t length = std::strlen(tag);
+  return size >= length && std::memcmp(data, tag, length) == 0 ? const_cast<uint8_t*>(data) : nullptr;
+}
+
+// A decoder of made-up stereo data at 44100 Hz, opened and read as given.
+constexpr SoundDecoder StereoDecoder(void* (*open)(const uint8_t*, size_t), long (*read)(void*, uint8_t*, long, int),
+                                     int64_t (*frames)(void*)) {
+  return {open, read, [](void*) { return 1; }, [](void*) { return 2; }, frames, [](void*) { return 44100; },
+          [](void*) {}};
+}
+
 // A decoder that opens data beginning with "ENDLESS" and hands out silence that never ends.
 constexpr char kEndlessTag[] = "ENDLESS";
-const SoundDecoder kEndlessDecoder = {
-    [](const uint8_t* data, size_t size) -> void* {
-      const size_t tag = sizeof kEndlessTag - 1;
-      return size >= tag && std::memcmp(data, kEndlessTag, tag) == 0 ? const_cast<uint8_t*>(data) : nullptr;
-    },
+const SoundDecoder kEndlessDecoder = StereoDecoder(
+    [](const uint8_t* data, size_t size) { return OpenTagged(data, size, kEndlessTag); },
     [](void*, uint8_t* buffer, long bytes, int) -> long {
       std::memset(buffer, 0, static_cast<size_t>(bytes));
       return bytes;
     },
-    [](void*) { return 1; },
-    [](void*) { return 2; },
-    [](void*) -> int64_t { return -1; },
-    [](void*) { return 44100; },
-    [](void*) {},
-};
+    [](void*) -> int64_t { return -1; });
 
 // Opens the service, caps the address space a little above what the process uses, and loads the
 // data. The exit code: 0 when the load failed and a small sound still loads afterwards, else not.
@@ -449,12 +454,7 @@ constexpr int kCountedPieces = 50;
 std::atomic<int> CountedReads{0};
 std::atomic<int64_t> CountedBytes{0};
 
-void* OpenTagged(const uint8_t* data, size_t size, const char* tag) {
-  const size_t length = std::strlen(tag);
-  return size >= length && std::memcmp(data, tag, length) == 0 ? const_cast<uint8_t*>(data) : nullptr;
-}
-
-const SoundDecoder kCountedDecoder = {
+const SoundDecoder kCountedDecoder = StereoDecoder(
     [](const uint8_t* data, size_t size) { return OpenTagged(data, size, kCountedTag); },
     [](void*, uint8_t* buffer, long bytes, int) -> long {
       if (CountedReads.load() >= kCountedPieces) return 0;
@@ -463,22 +463,11 @@ const SoundDecoder kCountedDecoder = {
       ++CountedReads;
       return bytes;
     },
-    [](void*) { return 1; },
-    [](void*) { return 2; },
-    [](void*) -> int64_t { return -1; },
-    [](void*) { return 44100; },
-    [](void*) {},
-};
+    [](void*) -> int64_t { return -1; });
 
-const SoundDecoder kNothingDecoder = {
+const SoundDecoder kNothingDecoder = StereoDecoder(
     [](const uint8_t* data, size_t size) { return OpenTagged(data, size, kNothingTag); },
-    [](void*, uint8_t*, long, int) -> long { return 0; },
-    [](void*) { return 1; },
-    [](void*) { return 2; },
-    [](void*) -> int64_t { return 0; },
-    [](void*) { return 44100; },
-    [](void*) {},
-};
+    [](void*, uint8_t*, long, int) -> long { return 0; }, [](void*) -> int64_t { return 0; });
 
 MemoryBlock Tagged(const char* tag) { return MemoryBlock(tag, tag + std::strlen(tag)); }
 
