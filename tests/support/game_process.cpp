@@ -292,7 +292,6 @@ int GameProcess::TapToExit(unsigned long keysym, int timeout_ms) {
 unsigned long GameProcess::MainWindow() const {
   if (pid_ <= 0) return 0;
   Display* display = static_cast<Display*>(x11_display());
-  X11QuietErrors quiet;  // a window gone while it is looked at: found nothing
   // A mapped top-level window of the process, window manager frames looked into.
   return x11_find_viewable_window_if(display, DefaultRootWindow(display),
                                      [&](unsigned long window) { return WindowPid(display, window) == pid_; });

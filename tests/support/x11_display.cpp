@@ -333,9 +333,9 @@ std::string x11_window_title(void* connection, unsigned long window) {
   return title;
 }
 
-unsigned long x11_find_viewable_window_if(void* connection, unsigned long parent,
-                                          const std::function<bool(unsigned long window)>& wanted) {
-  Display* display = static_cast<Display*>(connection);
+namespace {
+
+Window FindViewableWindow(Display* display, Window parent, const std::function<bool(unsigned long window)>& wanted) {
   Window root = 0, parent_of = 0, *children = nullptr;
   unsigned int count = 0;
   if (!XQueryTree(display, parent, &root, &parent_of, &children, &count)) return 0;
@@ -343,10 +343,20 @@ unsigned long x11_find_viewable_window_if(void* connection, unsigned long parent
   for (unsigned int i = 0; i < count && !found; ++i) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, children[i], &attributes) || attributes.map_state != IsViewable) continue;
-    found = wanted(children[i]) ? children[i] : x11_find_viewable_window_if(display, children[i], wanted);
+    found = wanted(children[i]) ? children[i] : FindViewableWindow(display, children[i], wanted);
   }
   if (children) XFree(children);
   return found;
+}
+
+}  // namespace
+
+unsigned long x11_find_viewable_window_if(void* connection, unsigned long parent,
+                                          const std::function<bool(unsigned long window)>& wanted) {
+  // Other programs' windows come and go while the tree is walked: one gone while it is looked at
+  // is passed over instead of ending the test program.
+  X11QuietErrors quiet;
+  return FindViewableWindow(static_cast<Display*>(connection), parent, wanted);
 }
 
 unsigned long x11_find_viewable_window(void* display, unsigned long parent, const std::string& title) {
