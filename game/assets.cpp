@@ -133,18 +133,19 @@ bool LoadTitle(int64_t pack, int aspect) {
 }
 
 // The studio splash picture decoded and fitted to a width x height screen, made away from the
-// image table so that it can be made on a thread of its own.
+// image table so that it can be made on a thread of its own. `fits` is false when it could not
+// be decoded or fitted.
 struct SplashPicture {
   std::unique_ptr<ImageObject> image = std::make_unique<ImageObject>();
-  bool decoded = false;
   bool fits = false;
 };
 
 SplashPicture FitSplash(const MemoryBlock& bytes, int aspect, int width, int height) {
   SplashPicture splash;
   ImageObject* image = splash.image.get();
-  splash.decoded = !bytes.empty() && image_decode_object(std::span<const uint8_t>(bytes.data(), bytes.size()), image);
-  if (!splash.decoded) return splash;
+  if (bytes.empty() || !image_decode_object(std::span<const uint8_t>(bytes.data(), bytes.size()), image)) {
+    return splash;
+  }
   bool fits = true;
   if (aspect >= kOwnPictureClasses) {
     const SplashCrop crop = CoverScreen(image->width, image->height, width, height);
